@@ -3,6 +3,7 @@
 //   lvexpression = [ "+" | "-" ] lvterm { ("+" | "-") lvterm }
 //   lvterm       = lvfactor { ("*" | "/" | "%") lvfactor }
 //   lvfactor     = "(long int)" float-factor1 | "(round)" float-factor1
+//                  (also "(longint)", as the cast reads without its blank)
 //                | "(" lvexpression ")" | integer | true | false | yes | no
 //                | constant | function "(" arguments ")"
 //
@@ -112,8 +113,10 @@ long parse_lvfactor(Parser& ps, int depth) {
     return 1;
   }
   const char* p = ps.p;
-  if (strncmp(p, "(long int)", 10) == 0) {
-    ps.p += 10;
+  // "(longint)" is the same cast after blanks were removed from the text.
+  size_t cast = strncmp(p, "(long int)", 10) == 0 ? 10 : strncmp(p, "(longint)", 9) == 0 ? 9 : 0;
+  if (cast) {
+    ps.p += cast;
     double v = evaluate_private(ps, depth + 1, Rule::Factor1);
     return ps.err ? 1 : to_long(ps, std::trunc(v));
   }

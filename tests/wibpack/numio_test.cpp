@@ -174,6 +174,7 @@ TEST(NumioLong, Expressions) {
       {"(round)(-2.5)", -2, NumSuccess, ""},
       {"(long int)2.9", 2, NumSuccess, ""},
       {"(long int)(-2.9)", -2, NumSuccess, ""},
+      {"(longint)2.9", 2, NumSuccess, ""},
       {"(long int)-2.9", 0, NumNoFloatNumber, nullptr},
       {"(long int)1.5_mm/1_um", 0, NumScanError, nullptr},
       {"(round)(1.5_mm/1_um)", 1500, NumSuccess, ""},
