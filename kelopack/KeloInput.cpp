@@ -3,10 +3,12 @@
 #include "kelopack/KeloInput.h"
 
 #include <cctype>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
 #include "kelopack/KeloError.h"
+#include "kelopack/KeloExpression.h"
 
 namespace {
 
@@ -106,6 +108,33 @@ const char* split(const char* s1, const char* s2, char* sout, int len, bool righ
 }
 
 const char* find_first(const char* s1, const char* s2) { return strstr(s1, s2); }
+
+// The defaults of the number readers as the prompts show them.
+struct DefaultText {
+  char text[64];
+  explicit DefaultText(long v) { snprintf(text, sizeof text, "%-ld", v); }
+  explicit DefaultText(int v) { snprintf(text, sizeof text, "%-d", v); }
+  explicit DefaultText(double v) { snprintf(text, sizeof text, "%-g", v); }
+  explicit DefaultText(float v) : DefaultText(static_cast<double>(v)) {}
+};
+
+// Common part of the number readers: prompt with the default, read, edit;
+// an empty answer gives the default (NoDefault without Flag), any other is
+// evaluated by 'evaluate', whose value is stored whatever the status.
+template <class T, class Evaluate>
+int get_number(FILE* Fptr, T* Value, int Flag, const char* Prompt, T DefVal, Evaluate evaluate) {
+  int status = prompt_and_read(Fptr, Flag, Prompt, DefaultText(DefVal).text);
+  if (status != Success) return status;
+  EditLine(AnswerEdit, InputBuffer);
+  if (DefaultCheck(InputBuffer)) {
+    if (!Flag) return NoDefault;
+    if (Value) *Value = DefVal;
+    return Success;
+  }
+  T value = evaluate(InputBuffer, &status);
+  if (Value) *Value = value;
+  return status;
+}
 
 }  // namespace
 
@@ -226,6 +255,31 @@ int GetString(FILE* Fptr, char** Value, int Flag, const char* Prompt, const char
   if (!copy) return NotEnoughMemoryAvailable;
   *Value = copy;
   return Success;
+}
+
+int GetLong(FILE* Fptr, long* Value, int Flag, const char* Prompt, long DefVal) {
+  return get_number(Fptr, Value, Flag, Prompt, DefVal, longexpr);
+}
+
+int GetInteger(FILE* Fptr, int* Value, int Flag, const char* Prompt, int DefVal) {
+  // The answer is a long expression; a value beyond the int range is not
+  // wrapped around but clamped and reported.
+  return get_number(Fptr, Value, Flag, Prompt, DefVal, [](const char* text, int* pstatus) {
+    long value = longexpr(text, pstatus);
+    if (value > INT_MAX || value < INT_MIN) {
+      if (*pstatus == Success) *pstatus = IntegerOverflow;
+      return value > INT_MAX ? INT_MAX : INT_MIN;
+    }
+    return static_cast<int>(value);
+  });
+}
+
+int GetDouble(FILE* Fptr, double* Value, int Flag, const char* Prompt, double DefVal) {
+  return get_number(Fptr, Value, Flag, Prompt, DefVal, doubleexpr);
+}
+
+int GetReal(FILE* Fptr, float* Value, int Flag, const char* Prompt, float DefVal) {
+  return get_number(Fptr, Value, Flag, Prompt, DefVal, floatexpr);
 }
 
 const char* LeftFL(const char* s1, const char* s2, char* sout, int len) {

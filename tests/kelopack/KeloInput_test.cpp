@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "kelopack/KeloError.h"
+#include "kelopack/KeloExpression.h"
 #include "testutil.h"
 
 namespace {
@@ -291,6 +295,101 @@ TEST(KeloInput, Splitters) {
   EXPECT_STREQ(out, "");
   EXPECT_EQ(RightFR("abc", nullptr, out, sizeof out), nullptr);
   EXPECT_STREQ(out, "");
+}
+
+}  // namespace
+
+namespace {
+
+// Answers a number prompt with 'answer': status, value and what was shown.
+template <class T, class Reader>
+std::tuple<int, T, std::string> AskNumber(Reader reader, const std::string& answer, int flag, T def) {
+  Input in(answer);
+  T value = T(-99);
+  testutil::Capture out(stdout);
+  int status = reader(in.get(), &value, flag, "Number", def);
+  return {status, value, out.Text()};
+}
+
+TEST(KeloInput, GetLong) {
+  int unknown_status = Success;
+  long unknown_value = longexpr("x", &unknown_status);
+  ASSERT_NE(unknown_status, Success);
+  int scan_status = Success;
+  long scan_value = longexpr("2.5", &scan_status);
+  ASSERT_NE(scan_status, Success);
+  struct Case { const char* answer; int flag; int status; long value; } cases[] = {
+      {"2*3\n", 1, Success, 6},
+      {"  7 + 1  # eight\n", 0, Success, 8},
+      {"\n", 1, Success, 5},
+      {"", 1, Success, 5},
+      {"\n", 0, NoDefault, -99},
+      {"...\n", 1, SkipInput, -99},
+      {"$EXIT\n", 1, Abort, -99},
+      {"x\n", 1, unknown_status, unknown_value},
+      {"2.5\n", 1, scan_status, scan_value},
+  };
+  for (const auto& c : cases) {
+    auto [status, value, shown] = AskNumber<long>(GetLong, c.answer, c.flag, 5);
+    EXPECT_EQ(status, c.status) << c.answer;
+    EXPECT_EQ(value, c.value) << c.answer;  // stored whatever the status
+  }
+  EXPECT_EQ(std::get<2>(AskNumber<long>(GetLong, "1\n", 1, -12)), "Number [-12] : ");
+  EXPECT_EQ(std::get<2>(AskNumber<long>(GetLong, "1\n", 0, -12)), "Number : ");
+}
+
+TEST(KeloInput, GetInteger) {
+  struct Case { const char* answer; int status; int value; } cases[] = {
+      {"2*3\n", Success, 6},
+      {"\n", Success, 5},
+      {"3000000000\n", IntegerOverflow, INT_MAX},
+      {"-3000000000\n", IntegerOverflow, INT_MIN},
+  };
+  for (const auto& c : cases) {
+    auto [status, value, shown] = AskNumber<int>(GetInteger, c.answer, 1, 5);
+    EXPECT_EQ(status, c.status) << c.answer;
+    EXPECT_EQ(value, c.value) << c.answer;
+  }
+  EXPECT_EQ(std::get<2>(AskNumber<int>(GetInteger, "1\n", 1, 42)), "Number [42] : ");
+  // Null words are no numbers.
+  EXPECT_NE(std::get<0>(AskNumber<int>(GetInteger, "$nul\n", 1, 42)), Success);
+}
+
+TEST(KeloInput, GetDoubleAndGetReal) {
+  auto [status, value, shown] = AskNumber<double>(GetDouble, "1 + 2 * 3\n", 1, 0.5);
+  EXPECT_EQ(status, Success);
+  EXPECT_EQ(value, 7.0);
+  EXPECT_EQ(shown, "Number [0.5] : ");
+  EXPECT_EQ(std::get<1>(AskNumber<double>(GetDouble, "1/3\n", 1, 0.5)), 1.0 / 3.0);
+  EXPECT_EQ(std::get<1>(AskNumber<double>(GetDouble, "\n", 1, 0.5)), 0.5);
+  EXPECT_EQ(std::get<0>(AskNumber<double>(GetDouble, "2^3\n", 1, 0.5)), Failed);
+  EXPECT_EQ(std::get<0>(AskNumber<double>(GetDouble, "\n", 0, 0.5)), NoDefault);
+
+  auto [rstatus, rvalue, rshown] = AskNumber<float>(GetReal, "1/3\n", 1, 1.5f);
+  EXPECT_EQ(rstatus, Success);
+  EXPECT_EQ(rvalue, 1.0f / 3.0f);
+  EXPECT_EQ(rshown, "Number [1.5] : ");
+  EXPECT_TRUE(std::isinf(std::get<1>(AskNumber<float>(GetReal, "1e300\n", 1, 1.5f))));
+  EXPECT_EQ(std::get<0>(AskNumber<float>(GetReal, "...\n", 1, 1.5f)), SkipInput);
+  EXPECT_EQ(std::get<1>(AskNumber<float>(GetReal, "", 1, 1.5f)), 1.5f);
+}
+
+TEST(KeloInput, NumberReadersTakeSuccessiveAnswers) {
+  Input in("3\n4.5\n\n" + std::string(2000, '1') + "\n7\n");
+  testutil::Capture out(stdout);
+  long l = 0;
+  double d = 0;
+  int i = 0;
+  EXPECT_EQ(GetLong(in.get(), &l, 1, "a", 0), Success);
+  EXPECT_EQ(l, 3);
+  EXPECT_EQ(GetDouble(in.get(), &d, 1, "b", 0), Success);
+  EXPECT_EQ(d, 4.5);
+  EXPECT_EQ(GetInteger(in.get(), &i, 1, "c", 9), Success);
+  EXPECT_EQ(i, 9);
+  // An overlong answer is an error, and its rest is not the next answer.
+  EXPECT_NE(GetLong(in.get(), &l, 1, "d", 0), Success);
+  EXPECT_EQ(GetLong(in.get(), &l, 1, "e", 0), Success);
+  EXPECT_EQ(l, 7);
 }
 
 }  // namespace
