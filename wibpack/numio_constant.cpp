@@ -1,7 +1,8 @@
 // numio constant table: named constants and units with their values in SI
-// base units, kept as a doubly linked list in descending key order with an
-// ordered index, so that the longest name beginning a text is found with a
-// few index look-ups instead of a walk through the whole list.
+// base units, kept as a doubly linked list in descending key order.  An
+// ordered index finds an entry's neighbours on insertion and a hash index
+// finds the longest name beginning a text with a few look-ups (one per
+// possible key length) instead of a walk through the whole list.
 #include <algorithm>
 #include <cfloat>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "wibpack/numio_internal.h"
 
@@ -19,7 +21,8 @@ struct ConstantTable {
   DPConstant* root = nullptr;  // largest key first
   bool built = false;
   size_t maxkeylen = 0;        // longest key, bounds the prefix look-up
-  std::map<std::string_view, DPConstant*, std::less<>> index;  // views of Key
+  std::map<std::string_view, DPConstant*> order;          // views of Key
+  std::unordered_map<std::string_view, DPConstant*> index;  // the same
 };
 
 ConstantTable& table() {
@@ -220,41 +223,51 @@ int dpconstant_insert(const char* Quantity, const char* Unit, const char* Key, d
   if (!Key) return -1;
   ConstantTable& t = table();
   bool describe = numio::debug_level() > 0;
-  try {
-    auto it = t.index.find(std::string_view(Key));
-    if (it != t.index.end()) {
-      DPConstant* c = it->second;
-      c->Value = Value;
-      if (describe && !(replace_text(&c->Quantity, Quantity) && replace_text(&c->Unit, Unit)))
-        return -1;
-      if (pdpconstant) *pdpconstant = c;
-      return 0;
-    }
-    DPConstant* c = new (std::nothrow) DPConstant{};
-    if (!c) return -1;
-    c->Key = numio::newstr(Key);
+  auto it = t.index.find(std::string_view(Key));
+  if (it != t.index.end()) {
+    DPConstant* c = it->second;
     c->Value = Value;
-    bool ok = c->Key != nullptr;
-    if (ok && describe) ok = replace_text(&c->Quantity, Quantity) && replace_text(&c->Unit, Unit);
-    if (!ok) {
-      free_entry(c);
+    if (describe && !(replace_text(&c->Quantity, Quantity) && replace_text(&c->Unit, Unit)))
       return -1;
-    }
-    auto pos = t.index.emplace(std::string_view(c->Key), c).first;
-    // Descending list order: the next entry is the next smaller key.
-    DPConstant* next = pos == t.index.begin() ? nullptr : std::prev(pos)->second;
-    DPConstant* previous = std::next(pos) == t.index.end() ? nullptr : std::next(pos)->second;
-    c->Next = next;
-    c->Previous = previous;
-    if (next) next->Previous = c;
-    if (previous) previous->Next = c;
-    else t.root = c;
-    t.maxkeylen = std::max(t.maxkeylen, strlen(c->Key));
     if (pdpconstant) *pdpconstant = c;
     return 0;
-  } catch (...) {
+  }
+  DPConstant* c = new (std::nothrow) DPConstant{};
+  if (!c) return -1;
+  c->Key = numio::newstr(Key);
+  c->Value = Value;
+  bool ok = c->Key != nullptr;
+  if (ok && describe) ok = replace_text(&c->Quantity, Quantity) && replace_text(&c->Unit, Unit);
+  std::map<std::string_view, DPConstant*>::iterator pos;
+  if (ok) {
+    std::string_view key(c->Key);
+    try {
+      pos = t.order.emplace(key, c).first;
+      try {
+        t.index.emplace(key, c);
+      } catch (...) {
+        t.order.erase(pos);
+        throw;
+      }
+    } catch (...) {
+      ok = false;
+    }
+  }
+  if (!ok) {
+    free_entry(c);
     return -1;
   }
+  // Descending list order: the next entry is the next smaller key.
+  DPConstant* next = pos == t.order.begin() ? nullptr : std::prev(pos)->second;
+  DPConstant* previous = std::next(pos) == t.order.end() ? nullptr : std::next(pos)->second;
+  c->Next = next;
+  c->Previous = previous;
+  if (next) next->Previous = c;
+  if (previous) previous->Next = c;
+  else t.root = c;
+  t.maxkeylen = std::max(t.maxkeylen, strlen(c->Key));
+  if (pdpconstant) *pdpconstant = c;
+  return 0;
 }
 
 int dpconstant_insert_unit(const char* Quantity, const char* Unit, const char* Baseunit,
@@ -330,6 +343,7 @@ void dpconstant_print(FILE* out, int level, int verbose) {
 void dpconstant_free() {
   ConstantTable& t = table();
   t.index.clear();
+  t.order.clear();
   DPConstant* c = t.root;
   while (c) {
     DPConstant* next = c->Next;

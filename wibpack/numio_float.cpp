@@ -84,13 +84,7 @@ void parse_term(Parser& ps, int depth) {
 }
 
 void parse_expression(Parser& ps, int depth) {
-  bool negate = false;
-  if (*ps.p == '+') {
-    ++ps.p;
-  } else if (*ps.p == '-') {
-    negate = true;
-    ++ps.p;
-  }
+  bool negate = skip_sign(ps);
   parse_term(ps, depth);
   if (negate) emit(ps, NUM_NEG);
   while (!ps.err && (*ps.p == '+' || *ps.p == '-')) {

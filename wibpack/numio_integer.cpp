@@ -79,13 +79,7 @@ long parse_lvterm(Parser& ps, int depth) {
 }
 
 long parse_lvexpression(Parser& ps, int depth) {
-  bool negate = false;
-  if (*ps.p == '+') {
-    ++ps.p;
-  } else if (*ps.p == '-') {
-    negate = true;
-    ++ps.p;
-  }
+  bool negate = skip_sign(ps);
   long sum = parse_lvterm(ps, depth);
   if (negate) sum = neg(sum);
   while (!ps.err && (*ps.p == '+' || *ps.p == '-')) {

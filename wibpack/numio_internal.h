@@ -12,8 +12,9 @@ namespace numio {
 // end the parse with NumBadParenthesis instead of exhausting the call stack.
 constexpr int kMaxDepth = 400;
 
-// Current debug level (numio_debug).
-int debug_level();
+// Current debug level (numio_debug), read on every program run.
+extern int debug;
+inline int debug_level() { return debug; }
 
 // Parser state.  Both grammars read from p and stop at the first error;
 // the floating-point grammar appends instructions to prog.
@@ -23,6 +24,13 @@ struct Parser {
   NumProg* prog = nullptr;    // program receiving the instructions
   NumInstr* last = nullptr;   // its last instruction (append point)
 };
+
+// Skips the optional sign that may start an expression of either grammar;
+// true for "-".
+inline bool skip_sign(Parser& ps) {
+  if (*ps.p != '+' && *ps.p != '-') return false;
+  return *ps.p++ == '-';
+}
 
 // Floating-point grammar (numio_float.cpp).
 void parse_condition(Parser& ps, int depth);

@@ -197,13 +197,46 @@ int run(NumProg* prog, double* result) {
   *result = 0.0;
   if (!prog) return NumProgramError;
   if (!prog->InstructionList) return NumNoInstruction;
-  prog->CurrentAccumulator = nullptr;
+  // The common operations run on a local top-of-stack pointer; all others go
+  // through execute_one.
+  NumAccu* top = nullptr;
+  int err = NumSuccess;
   for (const NumInstr* ins = prog->InstructionList; ins; ins = ins->Next) {
-    int err = execute_one(prog, ins);
-    if (err) return err;
+    double value;
+    switch (ins->Command) {
+      case NUM_PUSHVAL: value = ins->Value; break;
+      case NUM_PUSHADDR:
+        if (!ins->Address) return NumNoVariable;
+        value = *ins->Address;
+        break;
+      case NUM_MUL:
+      case NUM_ADD:
+      case NUM_SUB: {
+        if (!top || !top->Previous) return NumNoAccumulator;
+        NumAccu* a = top->Previous;
+        if (ins->Command == NUM_MUL) a->Value = a->Value * top->Value;
+        else if (ins->Command == NUM_ADD) a->Value = a->Value + top->Value;
+        else a->Value = a->Value - top->Value;
+        top = a;
+        continue;
+      }
+      default:
+        prog->CurrentAccumulator = top;
+        if ((err = execute_one(prog, ins))) return err;
+        top = prog->CurrentAccumulator;
+        continue;
+    }
+    NumAccu* next = top ? top->Next : prog->AccumulatorList;
+    if (!next) {
+      prog->CurrentAccumulator = top;
+      if (!(next = grow(prog))) return NumMemoryAllocationError;
+    }
+    next->Value = value;
+    top = next;
   }
-  if (!prog->CurrentAccumulator) return NumNoAccumulator;
-  *result = prog->CurrentAccumulator->Value;
+  prog->CurrentAccumulator = top;
+  if (!top) return NumNoAccumulator;
+  *result = top->Value;
   return NumSuccess;
 }
 

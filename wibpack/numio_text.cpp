@@ -8,9 +8,13 @@
 
 #include "wibpack/numio_internal.h"
 
-namespace {
+namespace numio {
 
 int debug = 0;
+
+}  // namespace numio
+
+namespace {
 
 inline void set_err(int* perrval, int err) {
   if (perrval) *perrval = err;
@@ -74,15 +78,9 @@ char* integer_text(char* buffer, unsigned long buflen, const char* text, int len
 
 }  // namespace
 
-namespace numio {
-
-int debug_level() { return debug; }
-
-}  // namespace numio
-
 const char* numio_version() { return "numio : V1.35 Orrin 2012-04-11"; }
 
-void numio_debug(int level) { debug = level; }
+void numio_debug(int level) { numio::debug = level; }
 
 char* num_double2str(char* buffer, unsigned long buflen, double value, const char* unit,
                      int ndigits, int* perrval) {
