@@ -116,4 +116,61 @@ const char* Ipolweight2str(int method);
 // value (-1 only queries).  Initially 0.5.
 float Ipolmin(float minimum);
 
+// ---------------------------------------------------------------------------
+// Interpolation and area integration
+//
+// None of these report errors: an absent data array, a point or area outside
+// the array, too many dummies or too little coverage give the result 0.
+
+// Bilinear interpolation at the index coordinate (f_1, f_2) (pixel centres
+// at integers) over the pixels that are not dummies.  Returns the number of
+// pixels used, or 0 when the weight found is below the minimum fraction;
+// sum and weight receive the weighted sum and the weight in either case.
+int Ipol2ldw(const float* Data, int Dim_1, int Dim_2, float Dummy, float DDummy,
+             float f_1, float f_2, float* sum, float* weight);
+
+// Interpolated value at (f_1, f_2): sum / weight when the result is non-zero
+// (value then holds the plain sum otherwise).
+int Ipol2ld(const float* Data, int Dim_1, int Dim_2, float Dummy, float DDummy,
+            float f_1, float f_2, float* value);
+int Ipol2d(const float* Data, int Dim_1, int Dim_2, float Dummy, float DDummy,
+           float f_1, float f_2, float* value);
+
+// Integral over the rectangle [f1_1, f3_1] x [f1_2, f3_2] in index
+// coordinates (pixel k spans [k - 0.5, k + 0.5]): sum receives the sum of the
+// pixel values times their covered parts, weight the covered part of valid
+// pixels.  Both carry the sign of the rectangle's area (f3 < f1 on one axis
+// counts negative); in antialiased mode areas below one pixel draw on the
+// pixel around their centre and are scaled back to their own size.  Returns
+// the number of contributions, or 0 when less than the minimum fraction of
+// the area lies on valid pixels.  An area of exactly 1 x 1 pixel is
+// interpolated at its centre.
+int Isum2ldw(const float* Data, int Dim_1, int Dim_2, float Dummy, float DDummy,
+             float f1_1, float f1_2, float f3_1, float f3_2, float* sum,
+             float* weight);
+
+// Isum2ldw with variances, by the current weighting method: Isum2ldwEe for
+// IPOL_EQUAL, Isum2ldwEw for IPOL_WEIGHTED.  VarDat may be null (every
+// variance 0).  varsum receives VarDummy when no variance can be given;
+// varweight is |weight|.  The caller's mean is sum / weight and its variance
+// varsum / varweight^2.
+int Isum2ldwE(const float* Data, const float* VarDat, int Dim_1, int Dim_2,
+              float Dummy, float DDummy, float f1_1, float f1_2, float f3_1,
+              float f3_2, float* sum, float* weight, float* varsum,
+              float* varweight);
+
+// Equal weights: variances are summed with the same coverage weights as the
+// values; any valid pixel without a valid variance makes varsum VarDummy.
+int Isum2ldwEe(const float* Data, const float* VarDat, int Dim_1, int Dim_2,
+               float Dummy, float DDummy, float f1_1, float f1_2, float f3_1,
+               float f3_2, float* sum, float* weight, float* varsum,
+               float* varweight);
+
+// Inverse-variance weights; pixels of unknown variance are left out, and as
+// soon as a pixel of variance 0 appears only pixels of variance 0 count.
+int Isum2ldwEw(const float* Data, const float* VarDat, int Dim_1, int Dim_2,
+               float Dummy, float DDummy, float f1_1, float f1_2, float f3_1,
+               float f3_2, float* sum, float* weight, float* varsum,
+               float* varweight);
+
 #endif  // WIBPACK_IPOL_H
