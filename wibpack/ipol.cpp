@@ -374,14 +374,18 @@ int IntegrateWithVariances(const float* Data, const float* VarDat, int Dim_1,
 
 }  // namespace
 
-int Isum2ldw(const float* Data, int Dim_1, int Dim_2, float Dummy, float DDummy,
-             float f1_1, float f1_2, float f3_1, float f3_2, float* sum,
-             float* weight) {
-  if (!sum || !weight) return 0;
+namespace {
+
+// Isum2ldw but for its fast path: kept out of line, so that the fast path
+// pays for no more than it uses.
+[[gnu::noinline]] int IntegrateArea(const float* Data, int Dim_1, int Dim_2,
+                                    float Dummy, float DDummy, float f1_1,
+                                    float f1_2, float f3_1, float f3_2,
+                                    float* sum, float* weight) {
   // An area of exactly one pixel: interpolation at its centre.
   if (f3_1 - f1_1 == 1.0f && f3_2 - f1_2 == 1.0f)
     return Interpolate(Data, Dim_1, Dim_2, Dummy, DDummy, f1_1 + 0.5f,
-                    f1_2 + 0.5f, sum, weight);
+                       f1_2 + 0.5f, sum, weight);
   *sum = 0.0f;
   *weight = 0.0f;
   if (!Data) return 0;
@@ -402,6 +406,33 @@ int Isum2ldw(const float* Data, int Dim_1, int Dim_2, float Dummy, float DDummy,
   *sum = s * g.scale;
   *weight = w * g.scale;
   return ValidWeight(*weight, g.area) ? count : 0;
+}
+
+}  // namespace
+
+int Isum2ldw(const float* Data, int Dim_1, int Dim_2, float Dummy, float DDummy,
+             float f1_1, float f1_2, float f3_1, float f3_2, float* sum,
+             float* weight) {
+  if (!sum || !weight) return 0;
+  // Fast path for the mapping onto an identical grid: an area of one pixel
+  // whose centre lies on a pixel centre inside the array is that pixel
+  // (the interpolation's result, computed directly).
+  if (f3_1 - f1_1 == 1.0f && f3_2 - f1_2 == 1.0f && Data) {
+    const float f_1 = f1_1 + 0.5f, f_2 = f1_2 + 0.5f;
+    if (f_1 >= 0.0f && f_2 >= 0.0f && f_1 < 2e9f && f_2 < 2e9f) {
+      const int i_1 = static_cast<int>(f_1), i_2 = static_cast<int>(f_2);
+      if (i_1 < Dim_1 && i_2 < Dim_2 && f_1 - static_cast<float>(i_1) < IPOLEPS &&
+          f_2 - static_cast<float>(i_2) < IPOLEPS) {
+        const float x = Data[i_1 + static_cast<long>(i_2) * Dim_1];
+        const bool valid = NODUMMY(x, Dummy, DDummy);
+        *sum = valid ? 0.0f + x : 0.0f;
+        *weight = valid ? 1.0f : 0.0f;
+        return *weight < IPolMin ? 0 : valid;
+      }
+    }
+  }
+  return IntegrateArea(Data, Dim_1, Dim_2, Dummy, DDummy, f1_1, f1_2, f3_1,
+                       f3_2, sum, weight);
 }
 
 int Isum2ldwEe(const float* Data, const float* VarDat, int Dim_1, int Dim_2,

@@ -286,6 +286,35 @@ TEST_F(IpolIntegration, Rectangles) {
   }
 }
 
+// Areas of exactly one pixel are interpolated at their centre, whether
+// that centre is a pixel centre (the fast path) or not.
+TEST_F(IpolIntegration, OnePixelAreasAreInterpolated) {
+  Image im(5, 4);
+  im.at(2, 1) = -1.0f;
+  im.at(0, 0) = -0.0f;
+  const float starts[] = {-2.5f, -1.5f, -1.0f, -0.5f, -0.49995f, 0.0f, 0.5f,
+                          1.5f,  1.50002f, 1.7f, 3.5f, 4.5f, 5.5f};
+  for (float minimum : {0.5f, 1.0f, 1.5f}) {
+    Ipolmin(minimum);
+    for (float dummy : {-1.0f, 0.0f})
+      for (float a_1 : starts)
+        for (float a_2 : starts) {
+          SCOPED_TRACE(testing::Message() << minimum << " " << dummy << " " << a_1 << " " << a_2);
+          ASSERT_EQ((a_1 + 1.0f) - a_1, 1.0f);
+          ASSERT_EQ((a_2 + 1.0f) - a_2, 1.0f);
+          float s, w, is, iw;
+          const int n = Isum2ldw(im.data.data(), 5, 4, dummy, 0.1f, a_1, a_2, a_1 + 1.0f,
+                                 a_2 + 1.0f, &s, &w);
+          const int m = Ipol2ldw(im.data.data(), 5, 4, dummy, 0.1f, a_1 + 0.5f, a_2 + 0.5f,
+                                 &is, &iw);
+          EXPECT_EQ(n, m);
+          EXPECT_EQ(s, is);
+          EXPECT_EQ(std::signbit(s), std::signbit(is));
+          EXPECT_EQ(w, iw);
+        }
+  }
+}
+
 TEST_F(IpolIntegration, AbsentData) {
   float sum = 5, weight = 5, varsum = 5, varweight = 5;
   EXPECT_EQ(Isum2ldw(nullptr, 6, 6, 0, 0.1f, 0, 0, 2, 2, &sum, &weight), 0);
