@@ -18,6 +18,7 @@
 #include "kelopack/KeloDefinition.h"
 #include "kelopack/KeloImageLoop.h"
 #include "kelopack/KeloOption.h"
+#include "wibpack/numio.h"
 
 // Module name of this module in error reports.
 inline constexpr char SIName[] = "KeloImage";
@@ -52,5 +53,113 @@ void free_image_memory(ImgHeadBlk* pihb);
 // order, each starting with "ihb[% d]" and the field name; values with a
 // flag are listed only when set.
 void PrintImageHeaderBlock(const ImgHeadBlk* pihb);
+
+// Applies the options of image block blkno to header block blkno: image
+// number num[blkno], stream and open mode of the image block; then every
+// option that is set, evaluated with key replacement for the block blkno
+// and the image numbers num (flag -1): dimensions, clip values, constant,
+// factor, the value and variance programs (compiled under the names
+// "oval"/"oerr" for block 0, "i<n>val"/"i<n>err" otherwise), binning,
+// gnawing, the command block's shift (block 0 only), dummy and tolerance,
+// offsets, centres, bin and pixel sizes, axis types, distance, wavelength,
+// rotations, title, time, orientation (also into rori) and projection.
+// A header without "Dummy" gets Dummy 0 and DDummy 0.1; a tolerance below
+// max(0.1, |Dummy| * 1e-5) is raised to it; an option Dummy resets the
+// tolerance to that value unless DDummy is given too.  Unknown offsets
+// become 0.  Stops at the first failing evaluation with its status.
+void balance_header_block(CmdBlk* pcb, int blkno, long* num, ImgBlk* ib, ImgHeadBlk* ihb,
+                          int* pstatus);
+void BalanceHeaderBlock(CmdBlk* pcb, ImgBlk* ib, int blkno, long* num, ImgHeadBlk* ihb,
+                        int* pstatus);
+
+// Copies a header block for a new image: image number, loop counts, byte
+// length, dimensions and data as given, no stream; DoNotScale, the header
+// list, Dummy, DDummy, Title, Time and the geometry (geo_header_copy) from
+// pin with their flags as 0 or 1; conditioning values at their defaults.
+void template_header_block(long ImageNumber, long LoopCount, long ActualLoopCount,
+                           size_t ImgByteLen, const long* Dim, float* Data,
+                           const ImgHeadBlk* pin, ImgHeadBlk* pout);
+// Copies offsets, centres, bin and pixel sizes, axis types, distance,
+// wavelength, rotations, orientation and projection, flags as 0 or 1.
+void geo_header_copy(const ImgHeadBlk* pin, ImgHeadBlk* pout);
+// Completes an output header before writing: an unknown Dummy becomes 0,
+// an unknown DDummy max(0.1, |Dummy| * 1e-5), unknown offsets 0; these
+// then count as known.
+void set_output_header_defaults(ImgHeadBlk* pihb);
+
+// ---------------------------------------------------------------------------
+// Conditioning (in place, on the single-precision arrays of a header block)
+//
+// A pixel v is a dummy when |v - dummy| <= ddummy and |dummy| > max(ddummy,
+// 0.1); when |dummy| <= max(ddummy, 0.1) no pixel is a dummy.  Variances use
+// -1 with tolerance 0.1 as their dummy.  Arrays are dim_1 x dim_2, the
+// first index fastest.
+
+// Applies the conditioning values to the image of a header block, in this
+// order: clipping (MinClip or MaxClip set), gnawing (Gnaw_1 or Gnaw_2 set),
+// binning (set factors above 1; also Dim, Offset, Center, BinSiz, PixSiz),
+// the value program Val, the variance program ErrVal (with a variance
+// array), the linear transformation Factor * v + Const (Factor or Const
+// set; the variance by Factor squared).  With Simulate set only the
+// dimensions and the geometry change.  Orientation must be 0 (the common
+// orientation is established elsewhere).  TestBit >= 2 prints each step.
+void condition_2d(ImgHeadBlk* pihb, IO_float MinClip, IO_float MaxClip, IO_long Gnaw_1,
+                  IO_long Gnaw_2, IO_long Bin_1, IO_long Bin_2, IO_prog Val, IO_prog ErrVal,
+                  IO_float Factor, IO_float Const, IO_long Ave, long Orientation,
+                  int Simulate, int TestBit, int* pstatus);
+
+// Pixels below minclip (minclipI set) or above maxclip (maxclipI set)
+// become the dummy, or the clip value itself when no dummy is defined
+// (dummies are not examined); the variance of a clipped pixel becomes -1.
+void clip_data_2d(float* data, float* vardat, long dim_1, long dim_2, float dummy, float ddummy,
+                  float minclip, int minclipI, float maxclip, int maxclipI);
+
+// Grows dummy areas: every dummy pixel (j_1, j_2) turns each pixel
+// (k_1, k_2) with |k_i - j_i| <= g_i inside the ellipse
+// (k_2-j_2)^2 (g_1^2+1) + (k_1-j_1)^2 (g_2^2+1) <= (g_1^2+1)(g_2^2+1)
+// into a dummy (variance -1); g_i = max(gnaw_i, 0).  Nothing happens when
+// both values are below 1 or no dummy is defined.  NotEnoughMemoryAvailable
+// when the marks cannot be allocated.
+void gnaw_data_2d(float* data, float* vardat, long dim_1, long dim_2, float dummy, float ddummy,
+                  long gnaw_1, long gnaw_2, int* pstatus);
+
+// Bins by bin_1 x bin_2 pixels (factors of 0 or less count as 1): each
+// output pixel is the sum of the non-dummy pixels of its block, divided by
+// their number when ave is set, or the dummy when there are none; a
+// remainder at the high end of an axis is dropped and *dim_1, *dim_2 are
+// reduced.  Input and output may be the same array.  rebin_data_2d also
+// bins the variances: the sum of the variances of the same pixels
+// (negative ones as 0), divided by the square of their number when ave is
+// set, or -1.
+void rebin_float_2d(const float* dataIn, float* dataOut, long* dim_1, long* dim_2, float dummy,
+                    float ddummy, long bin_1, long bin_2, int ave);
+void rebin_data_2d(const float* dataIn, float* dataOut, const float* vardatIn, float* vardatOut,
+                   long* dim_1, long* dim_2, float dummy, float ddummy, long bin_1, long bin_2,
+                   int ave);
+
+// Runs the value program (one variable, the pixel value) over every
+// non-dummy pixel: y = prog(v).  The variance of a pixel with variance e > 0
+// becomes (y - prog(v + sqrt(e)))^2, 0 when the program does not use its
+// variable; e <= 0 becomes 0 when no dummy is defined.  Dummy pixels get
+// variance -1.  A pixel whose evaluation fails stays unchanged.
+void prog_data_2d(float* data, float* vardat, long dim_1, long dim_2, float dummy, float ddummy,
+                  NumProg* prog, int* pstatus);
+// Runs the variance program (two variables: value and variance, a negative
+// variance passed as 0) over every non-dummy pixel; dummy pixels get
+// variance -1.
+void prog_vardat_2d(float* data, float* vardat, long dim_1, long dim_2, float dummy,
+                    float ddummy, NumProg* prog, int* pstatus);
+
+// Every pixel (every non-dummy pixel when a dummy is defined) becomes
+// factor * v + constant in single precision; nothing happens for factor 1
+// (within 1e-9) and constant 0 (within 1e-30).
+void transform_float_2d(float* data, long dim_1, long dim_2, float dummy, float ddummy,
+                        float factor, float constant);
+
+// Draws a fixed mark of 80 rows by 8 columns into the dummy pixels at the
+// corner of the array (image rows 0 to 79, columns 0 to 7): a dummy pixel
+// under a set cell becomes d + dd/2, which is still a dummy.  Nothing
+// happens when no dummy is defined.
+void mark_float_2d(float* array, long d_1, long d_2, float d, float dd);
 
 #endif

@@ -4,8 +4,12 @@
 #include <new>
 
 #include "kelopack/KeloError.h"
+#include "kelopack/KeloExpression.h"
 #include "kelopack/KeloImage.h"
 #include "kelopack/KeloImage_internal.h"
+#include "kelopack/KeloInput.h"
+#include "kelopack/KeloReplacekey.h"
+#include "wibpack/ipol.h"
 #include "wibpack/numio.h"
 
 namespace kelo_image {
@@ -269,4 +273,260 @@ void PrintImageHeaderBlock(const ImgHeadBlk* p) {
   print_long(p, "Orientation.V", p->Orientation);
   print_long(p, "Projection.V", p->Projection);
   print_longs(p, "AxisType", p->AxisType, 1);
+}
+
+namespace {
+
+int known(int flag) { return flag ? 1 : 0; }
+
+void copy_float(IO_float& out, const IO_float& in) {
+  out.V = in.V;
+  out.I = known(in.I);
+}
+
+void copy_long(IO_long& out, const IO_long& in) {
+  out.V = in.V;
+  out.I = known(in.I);
+}
+
+void copy_line(IO_line& out, const IO_line& in) {
+  CopyLine(in.V, out.V, IO_len, 0);
+  out.I = known(in.I);
+}
+
+}  // namespace
+
+void geo_header_copy(const ImgHeadBlk* pin, ImgHeadBlk* pout) {
+  for (int i = 0; i < 3; ++i) {
+    copy_float(pout->Offset[i], pin->Offset[i]);
+    copy_float(pout->Center[i], pin->Center[i]);
+    copy_float(pout->BinSiz[i], pin->BinSiz[i]);
+    copy_float(pout->PixSiz[i], pin->PixSiz[i]);
+    copy_long(pout->AxisType[i], pin->AxisType[i]);
+  }
+  copy_float(pout->SampleDistance, pin->SampleDistance);
+  copy_float(pout->WaveLength, pin->WaveLength);
+  for (int i = 0; i < 4; ++i) copy_float(pout->DetRot[i], pin->DetRot[i]);
+  copy_long(pout->Orientation, pin->Orientation);
+  copy_long(pout->Projection, pin->Projection);
+}
+
+void template_header_block(long ImageNumber, long LoopCount, long ActualLoopCount,
+                           size_t ImgByteLen, const long* Dim, float* Data,
+                           const ImgHeadBlk* pin, ImgHeadBlk* pout) {
+  pout->ImNum = ImageNumber;
+  pout->Stream = -1;
+  pout->StreamOpenMode = 0;
+  pout->LoopCount = LoopCount;
+  pout->ActualLoopCount = ActualLoopCount;
+  pout->ImgByteLen = ImgByteLen;
+  for (int i = 0; i < 3; ++i) pout->Dim[i] = Dim[i];
+  pout->Data = Data;
+  pout->DoNotScale = pin->DoNotScale;
+  copy_line(pout->Header, pin->Header);
+
+  // Conditioning values are those of the output, not of the template.
+  pout->rori = 1;
+  set_float(pout->MinClip, KeloMinClipDefault);
+  set_float(pout->MaxClip, KeloMaxClipDefault);
+  set_float(pout->Const, 0.0f);
+  set_float(pout->Factor, 1.0f);
+  pout->Val.V = nullptr;
+  pout->Val.I = 0;
+  pout->ErrVal.V = nullptr;
+  pout->ErrVal.I = 0;
+  set_long(pout->Bin[0], 2);
+  set_long(pout->Bin[1], 1);
+  set_long(pout->Bin[2], 1);
+  set_long(pout->Gnaw[0], 2);
+  set_long(pout->Gnaw[1], 0);
+  set_long(pout->Gnaw[2], 0);
+  set_float(pout->Shift[0], 2.0f);
+  set_float(pout->Shift[1], 0.0f);
+  set_float(pout->Shift[2], 0.0f);
+
+  copy_float(pout->Dummy, pin->Dummy);
+  copy_float(pout->DDummy, pin->DDummy);
+  copy_line(pout->Title, pin->Title);
+  copy_line(pout->Time, pin->Time);
+  geo_header_copy(pin, pout);
+}
+
+void set_output_header_defaults(ImgHeadBlk* pihb) {
+  if (!pihb->Dummy.I) {
+    pihb->Dummy.V = 0.0f;
+    pihb->Dummy.I = 1;
+  }
+  if (!pihb->DDummy.I) {
+    pihb->DDummy.V = DDSET(pihb->Dummy.V);
+    pihb->DDummy.I = 1;
+  }
+  for (int i = 1; i <= 2; ++i) {
+    if (pihb->Offset[i].I) continue;
+    pihb->Offset[i].V = 0.0f;
+    pihb->Offset[i].I = 1;
+  }
+}
+
+namespace {
+
+// Evaluation of the options of one image block for one header block; every
+// method returns false after a failure (status set).
+class Balance {
+ public:
+  Balance(CmdBlk* pcb, int blkno, long* num, ImgBlk* ib, int* pstatus)
+      : pcb_(pcb), blkno_(blkno), num_(num), ib_(ib), pstatus_(pstatus) {}
+
+  bool lng(IO_long& out, const IO_lvexp& in) {
+    if (!in.I) return true;
+    const long v = longkeyvalue(in.V, pcb_, ib_, num_, blkno_, pstatus_);
+    if (*pstatus_ != Success) return false;
+    out.V = v;
+    out.I = -1;
+    return true;
+  }
+  bool flt(IO_float& out, const IO_flexp& in) {
+    if (!in.I) return true;
+    const float v = floatkeyvalue(in.V, pcb_, ib_, num_, blkno_, pstatus_);
+    if (*pstatus_ != Success) return false;
+    out.V = v;
+    out.I = -1;
+    return true;
+  }
+  bool line(IO_line& out, const IO_line& in) {
+    if (!in.I) return true;
+    linekeyvalue(out.V, IO_len, in.V, 0, pcb_, ib_, num_, blkno_, pstatus_);
+    if (*pstatus_ != Success) return false;
+    out.I = -1;
+    return true;
+  }
+  // Compiles an expression of the block into a program named name with the
+  // variables value (and variance when it is given).
+  bool prog(IO_prog& out, const IO_flexp& in, const char* name, const char* value,
+            const char* variance) {
+    if (!in.I) return true;
+    char text[IO_len];
+    linekeyvalue(text, sizeof text, in.V, 1, pcb_, ib_, num_, blkno_, pstatus_);
+    if (*pstatus_ != Success) return false;
+    EditLine(EditRemoveBlanks | EditUncomment, text);
+    int errval = NumSuccess;
+    NumProg* p = variance ? num_str2prog(name, text, nullptr, &errval, 2, value, variance)
+                          : num_str2prog(name, text, nullptr, &errval, 1, value);
+    if (errval != NumSuccess || !p) {
+      *pstatus_ = errval != NumSuccess ? errval2status(errval) : Failed;
+      SetKeloErrorMessage(text);
+      return false;
+    }
+    out.V = p;
+    out.I = -1;
+    return true;
+  }
+
+ private:
+  CmdBlk* pcb_;
+  int blkno_;
+  long* num_;
+  ImgBlk* ib_;
+  int* pstatus_;
+};
+
+}  // namespace
+
+void balance_header_block(CmdBlk* pcb, int blkno, long* num, ImgBlk* ib, ImgHeadBlk* ihb,
+                          int* pstatus) {
+  *pstatus = Success;
+  ImgHeadBlk& h = ihb[blkno];
+  const ImgBlk& b = ib[blkno];
+  char value_name[32];
+  char variance_name[32];
+  if (blkno == 0) {
+    snprintf(value_name, sizeof value_name, "oval");
+    snprintf(variance_name, sizeof variance_name, "oerr");
+  } else {
+    snprintf(value_name, sizeof value_name, "i%uval", static_cast<unsigned>(blkno));
+    snprintf(variance_name, sizeof variance_name, "i%uerr", static_cast<unsigned>(blkno));
+  }
+  Balance bal(pcb, blkno, num, ib, pstatus);
+
+  h.ImNum = num[blkno];
+  h.Stream = b.Stream;
+  h.StreamOpenMode = b.StreamOpenMode;
+
+  for (int i = 0; i < 3; ++i) {
+    IO_long dim{h.Dim[i], 0};
+    if (!bal.lng(dim, b.Dim[i])) return;
+    h.Dim[i] = dim.V;
+  }
+
+  if (!bal.flt(h.MinClip, b.MinClip) || !bal.flt(h.MaxClip, b.MaxClip) ||
+      !bal.flt(h.Const, b.Const) || !bal.flt(h.Factor, b.Factor))
+    return;
+  if (!bal.prog(h.Val, b.Val, value_name, value_name, nullptr)) return;
+  if (!bal.prog(h.ErrVal, b.ErrVal, variance_name, value_name, variance_name)) return;
+
+  for (int i = 0; i < 3; ++i)
+    if (!bal.lng(h.Bin[i], b.Bin[i])) return;
+  for (int i = 0; i < 3; ++i)
+    if (!bal.lng(h.Gnaw[i], b.Gnaw[i])) return;
+  if (blkno == 0)
+    for (int i = 0; i < 3; ++i)
+      if (!bal.flt(h.Shift[i], pcb->Shift[i])) return;
+
+  // Dummy and its tolerance: from the header with the default tolerance as
+  // the least, or 0 (no dummy) when the header has none.
+  if (!h.Dummy.I) {
+    h.Dummy.V = 0.0f;
+    h.Dummy.I = 1;
+    h.DDummy.V = static_cast<float>(MinDDummy);
+    h.DDummy.I = 1;
+  } else if (!h.DDummy.I) {
+    h.DDummy.V = DDSET(h.Dummy.V);
+    h.DDummy.I = 1;
+  } else {
+    const float least = DDSET(h.Dummy.V);
+    if (h.DDummy.V < least) h.DDummy.V = least;
+  }
+  if (b.Dummy.I) {
+    if (!bal.flt(h.Dummy, b.Dummy)) return;
+    h.DDummy.V = DDSET(h.Dummy.V);
+    h.DDummy.I = -1;
+  }
+  if (!bal.flt(h.DDummy, b.DDummy)) return;
+
+  for (IO_float& off : h.Offset) {
+    if (off.I) continue;
+    off.V = 0.0f;
+    off.I = 1;
+  }
+
+  for (int i = 0; i < 3; ++i) {
+    if (!bal.flt(h.Offset[i], b.Offset[i]) || !bal.flt(h.Center[i], b.Center[i]) ||
+        !bal.flt(h.BinSiz[i], b.BinSiz[i]) || !bal.flt(h.PixSiz[i], b.PixSiz[i]))
+      return;
+    if (b.AxisType[i].I) {
+      h.AxisType[i].V = b.AxisType[i].V;
+      h.AxisType[i].I = -1;
+    }
+  }
+
+  if (!bal.flt(h.SampleDistance, b.SampleDistance) || !bal.flt(h.WaveLength, b.WaveLength))
+    return;
+  for (int i = 0; i < 4; ++i)
+    if (!bal.flt(h.DetRot[i], b.DetRot[i])) return;
+
+  if (!bal.line(h.Title, b.Title) || !bal.line(h.Time, b.Time)) return;
+
+  if (b.Orientation.I) {
+    if (!bal.lng(h.Orientation, b.Orientation)) return;
+    h.rori = h.Orientation.V;
+  }
+  if (b.Projection.I) {
+    h.Projection.V = b.Projection.V;
+    h.Projection.I = -1;
+  }
+}
+
+void BalanceHeaderBlock(CmdBlk* pcb, ImgBlk* ib, int blkno, long* num, ImgHeadBlk* ihb,
+                        int* pstatus) {
+  balance_header_block(pcb, blkno, num, ib, ihb, pstatus);
 }
