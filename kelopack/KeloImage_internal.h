@@ -17,6 +17,37 @@ char* KeloImageMessage();
 // blkno when headers are passed through ("i1" for block 1).
 void header_list_name(char* buffer, size_t buflen, int blkno);
 
+// ---------------------------------------------------------------------------
+// Ranges of the image loop
+
+// Number of steps from first to last by inc: (last - first) / inc + 1
+// (integer division), 1 when that quotient is negative, -1 (no count) for
+// an increment of 0.
+long step_count(long first, long last, long inc);
+// The smallest positive count of n blocks, or 1 when there is none.
+long smallest_count(const long* counts, int n);
+
+// Sets the single-to-multi and multi-to-single flags from the image names:
+// with input blocks, single-to-multi when only the output name has a number
+// pattern, multi-to-single when only input names have one.
+void set_pattern_flags(const CmdBlk* pcb, const ImgBlk* ib);
+
+// File number defaults of all blocks, written back into their values (the
+// set flags stay as they are): a lone block 0 uses 1, 1, 1; block 1 uses
+// FFirst 1, FLast = FFirst, FInc 1; block 0 takes what is not set from
+// block 1; further blocks take FFirst and FLast from block 1 and FInc from
+// block 1 only when their own FLast is set, else 0.  Returns the number of
+// outer steps.
+long file_ranges(const CmdBlk* pcb, ImgBlk* ib);
+
+// Image number ranges of all blocks into First, Last and Inc (arrays of
+// ImgBlkLen), given the smallest and largest image number of block 1's
+// file.  Defaults are written back into the blocks' values as the image
+// loop describes; with allneeded the last image of block 1 is limited to
+// the images that exist.  Returns the number of image steps.
+long image_ranges(const CmdBlk* pcb, ImgBlk* ib, long minimage, long maximage, int allneeded,
+                  long* First, long* Last, long* Inc);
+
 }  // namespace kelo_image
 
 #endif
