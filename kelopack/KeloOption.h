@@ -43,13 +43,13 @@ constexpr int IO_ImgOptLen = 32;
 
 // First entry of each range of program-defined slots in the command option
 // table; slot k of a range is element k - first of its value array.
-constexpr int IO_FirstFloatOpt = 21;   // Arg
-constexpr int IO_FirstFlexpOpt = 51;   // Flexp
-constexpr int IO_FirstIntOpt = 81;     // Num
-constexpr int IO_FirstLvexpOpt = 91;   // Lvexp
-constexpr int IO_FirstLineOpt = 101;   // Lin
-constexpr int IO_FirstFlagOpt = 111;   // Flg
-constexpr int IO_CmdOptEnd = 121;      // end marker
+constexpr int IO_FirstFloatOpt = 21;  // Arg
+constexpr int IO_FirstFlexpOpt = 51;  // Flexp
+constexpr int IO_FirstIntOpt = 81;    // Num
+constexpr int IO_FirstLvexpOpt = 91;  // Lvexp
+constexpr int IO_FirstLineOpt = 101;  // Lin
+constexpr int IO_FirstFlagOpt = 111;  // Flg
+constexpr int IO_CmdOptEnd = 121;     // end marker
 
 inline constexpr char DefaultExtension[] = ".wib";
 inline constexpr char DefaultFilename[] = "datafile.wib";
@@ -159,11 +159,11 @@ inline constexpr char SSaxs[] = "saxs";
 inline constexpr char SOName[] = "KeloOption";
 
 // Messages.
-extern const char ErrorOptionDuplicated[];   // "ERROR: Option duplicated or reserved: "
-extern const char ErrorOptionDefnFailed[];   // "ERROR: Option definition failed: "
-extern const char ErrorCmdArrayTooShort[];   // "ERROR: Command option array too short"
-extern const char ErrorImgArrayTooShort[];   // "ERROR: Image option array too short"
-extern const char ErrorCannotAllcMemory[];   // "ERROR: Cannot allocate memory"
+extern const char ErrorOptionDuplicated[];  // "ERROR: Option duplicated or reserved: "
+extern const char ErrorOptionDefnFailed[];  // "ERROR: Option definition failed: "
+extern const char ErrorCmdArrayTooShort[];  // "ERROR: Command option array too short"
+extern const char ErrorImgArrayTooShort[];  // "ERROR: Image option array too short"
+extern const char ErrorCannotAllcMemory[];  // "ERROR: Cannot allocate memory"
 
 // Names of the enumerations stored in the blocks.
 extern const char ReferenceArray[], ReferenceImage[], ReferenceCenter[], ReferenceRegion[],
@@ -174,13 +174,31 @@ extern const char AxisTypeUnknown[];
 // ---------------------------------------------------------------------------
 // Value records
 
-typedef struct { char V[IO_len]; int I; } IO_line;
-typedef struct { char V[IO_len]; int I; } IO_flexp;
-typedef struct { char V[IO_len]; int I; } IO_lvexp;
-typedef struct { long V; int I; } IO_long;
-typedef struct { float V; int I; } IO_float;
+typedef struct {
+  char V[IO_len];
+  int I;
+} IO_line;
+typedef struct {
+  char V[IO_len];
+  int I;
+} IO_flexp;
+typedef struct {
+  char V[IO_len];
+  int I;
+} IO_lvexp;
+typedef struct {
+  long V;
+  int I;
+} IO_long;
+typedef struct {
+  float V;
+  int I;
+} IO_float;
 struct Num_Prog;  // compiled expression program of the expression library
-typedef struct { struct Num_Prog* V; int I; } IO_prog;
+typedef struct {
+  struct Num_Prog* V;
+  int I;
+} IO_prog;
 
 // One entry of an option table.  Entry 0 is the table header whose npar is
 // the index of the end marker (an entry with an empty code).
@@ -193,42 +211,42 @@ typedef struct OptionDescriptor {
 struct ImageBlock;
 
 typedef struct CommandBlock {
-  char* MainName;              // program name (argv[0] unless set before)
-  const char* MainVersion;     // version line of the main program
-  const char* MainHelp;        // usage text of the positional arguments
-  void* MainData;              // carried unchanged for the main program
-  int argc;                    // number of command-line words including argv[0]
-  char** argv;                 // the command-line words
-  int* parg_no;                // index of the last word consumed
-  FILE* infile;                // stream of the prompt answers
-  OptDsc* co;                  // command option table (IO_CmdOptLen entries)
-  OptDsc* io;                  // image option table (IO_ImgOptLen entries)
-  struct ImageBlock* ib;       // the image block array
-  int ImgBlkLen;               // number of image blocks (1 output + inputs)
-  int RejectNum;               // "-digit" and "+digit" are positional arguments
-  long Cycles;                 // loop cycle count of the image loop
-  int TestBit;                 // debug level
-  IO_long Help;                // help request, V 1 long help
-  IO_long Prompt;              // prompt for positional values
-  IO_long RSys;                // reference system of the geometry parameters
-  IO_long USys;                // reference system of typed coordinates
-  IO_long GeneralBlock;        // write a general header block
-  IO_long PassHeader;          // pass the input header to the output
-  IO_long CreateVariance;      // create and propagate variance arrays
-  IO_long AntiAliased;         // anti-aliased interpolation
-  IO_long VarianceWeight;      // variance weighting in interpolation
-  IO_long OutputDataType;      // data type number of output data, 0 default
+  char* MainName;           // program name (argv[0] unless set before)
+  const char* MainVersion;  // version line of the main program
+  const char* MainHelp;     // usage text of the positional arguments
+  void* MainData;           // carried unchanged for the main program
+  int argc;                 // number of command-line words including argv[0]
+  char** argv;              // the command-line words
+  int* parg_no;             // index of the last word consumed
+  FILE* infile;             // stream of the prompt answers
+  OptDsc* co;               // command option table (IO_CmdOptLen entries)
+  OptDsc* io;               // image option table (IO_ImgOptLen entries)
+  struct ImageBlock* ib;    // the image block array
+  int ImgBlkLen;            // number of image blocks (1 output + inputs)
+  int RejectNum;            // "-digit" and "+digit" are positional arguments
+  long Cycles;              // loop cycle count of the image loop
+  int TestBit;              // debug level
+  IO_long Help;             // help request, V 1 long help
+  IO_long Prompt;           // prompt for positional values
+  IO_long RSys;             // reference system of the geometry parameters
+  IO_long USys;             // reference system of typed coordinates
+  IO_long GeneralBlock;     // write a general header block
+  IO_long PassHeader;       // pass the input header to the output
+  IO_long CreateVariance;   // create and propagate variance arrays
+  IO_long AntiAliased;      // anti-aliased interpolation
+  IO_long VarianceWeight;   // variance weighting in interpolation
+  IO_long OutputDataType;   // data type number of output data, 0 default
   IO_long OutputDataValueOffset;
-  IO_long OutputCompression;   // compression number of output data
+  IO_long OutputCompression;  // compression number of output data
   IO_long BslInputByteOrder;
   IO_long MaxLineWidth;
   IO_long MinHeaderSize;
-  IO_long CommonOrientation;   // bring all images to one raster orientation
-  IO_long Add;                 // input images added into one output image
-  IO_float IPMin;              // minimum coverage for interpolation
-  IO_long Ave;                 // not used
-  IO_flexp Shift[3];           // output shift, elements 1 and 2
-  IO_float Arg[IO_MaxFloatOpt];    // program-defined parameters
+  IO_long CommonOrientation;     // bring all images to one raster orientation
+  IO_long Add;                   // input images added into one output image
+  IO_float IPMin;                // minimum coverage for interpolation
+  IO_long Ave;                   // not used
+  IO_flexp Shift[3];             // output shift, elements 1 and 2
+  IO_float Arg[IO_MaxFloatOpt];  // program-defined parameters
   IO_flexp Flexp[IO_MaxFlexpOpt];
   IO_long Num[IO_MaxIntOpt];
   IO_lvexp Lvexp[IO_MaxLvexpOpt];
@@ -237,17 +255,17 @@ typedef struct CommandBlock {
 } CmdBlk;
 
 typedef struct ImageBlock {
-  int blkno;                   // index in the array (0 output, 1.. inputs)
-  int Stream;                  // handle of the open file, -1 when closed
-  long StreamOpenMode;         // open mode of Stream
-  long FileNumber;             // number of the file currently open
-  long LoopNumber;             // current loop position
-  char FileName[IO_len];       // expanded name of the file currently open
-  IO_line Name;                // file name or file name pattern
-  IO_long FFirst, FLast, FInc; // file numbers
-  IO_long OpenMode;            // open mode bits
-  IO_long Memory;              // data chain of the file
-  IO_long First, Last, Inc;    // image numbers
+  int blkno;                    // index in the array (0 output, 1.. inputs)
+  int Stream;                   // handle of the open file, -1 when closed
+  long StreamOpenMode;          // open mode of Stream
+  long FileNumber;              // number of the file currently open
+  long LoopNumber;              // current loop position
+  char FileName[IO_len];        // expanded name of the file currently open
+  IO_line Name;                 // file name or file name pattern
+  IO_long FFirst, FLast, FInc;  // file numbers
+  IO_long OpenMode;             // open mode bits
+  IO_long Memory;               // data chain of the file
+  IO_long First, Last, Inc;     // image numbers
   IO_flexp MinClip, MaxClip, Const, Factor, Val, ErrVal;
   IO_lvexp Bin[3];
   IO_long Ave;
@@ -294,8 +312,8 @@ void ReleaseOptions(CmdBlk* pcb);
 void ReadOptions(char* argv[], int* parg_no, CmdBlk* pcb, ImgBlk* ib, int* pstatus);
 // 0: the next word is no option (nothing consumed); 1: it was consumed as an
 // option word and the status tells whether it was understood.
-int FindOption(char* argv[], int* parg_no, CmdBlk* pcb, int* pblk_no, int* popt_no,
-               int* popt_onoff, int* pstatus);
+int FindOption(char* argv[], int* parg_no, CmdBlk* pcb, int* pblk_no, int* popt_no, int* popt_onoff,
+               int* pstatus);
 void GetOption(const char* ps, const OptDsc* dsc, int* popt_no, int* pstatus);
 void DoOption(char* argv[], int* parg_no, int blk_no, int opt_no, int opt_onoff, CmdBlk* pcb,
               ImgBlk* ib, int ib_len, int* pstatus);
@@ -305,7 +323,7 @@ void DoImgOption(char* ps[], int* pc, int opt_no, int opt_onoff, ImgBlk* pib, in
 // Value readers: s1 is the value word (null when the command line ended).
 // They return 1 when a value was stored, 0 when not: a missing word gives
 // ScanEmpty, the word "=" Success (nothing stored).
-int ScanLine(const char* s1, char* pvalue, int* pstatus);   // pvalue: IO_len chars
+int ScanLine(const char* s1, char* pvalue, int* pstatus);  // pvalue: IO_len chars
 int ScanFlExp(const char* s1, char* pvalue, int* pstatus);
 int ScanLvExp(const char* s1, char* pvalue, int* pstatus);
 int ScanLong(const char* s1, long* pvalue, int* pstatus);

@@ -46,12 +46,18 @@ void* record_of_slot(CmdBlk* pcb, int n) {
   if (!r) return nullptr;
   int k = n - r->first;
   switch (r->ptyp) {
-    case IO_TypeFloat: return &pcb->Arg[k];
-    case IO_TypeFlexp: return &pcb->Flexp[k];
-    case IO_TypeLong: return &pcb->Num[k];
-    case IO_TypeLvexp: return &pcb->Lvexp[k];
-    case IO_TypeLine: return &pcb->Lin[k];
-    case IO_TypeFlag: return &pcb->Flg[k];
+    case IO_TypeFloat:
+      return &pcb->Arg[k];
+    case IO_TypeFlexp:
+      return &pcb->Flexp[k];
+    case IO_TypeLong:
+      return &pcb->Num[k];
+    case IO_TypeLvexp:
+      return &pcb->Lvexp[k];
+    case IO_TypeLine:
+      return &pcb->Lin[k];
+    case IO_TypeFlag:
+      return &pcb->Flg[k];
   }
   return nullptr;
 }
@@ -124,7 +130,7 @@ void define_in_slot(CmdBlk* pcb, const char* name, int ptyp, int n, const char* 
 }  // namespace
 
 const char* option_type2string(int ptyp) {
-  static const char* const names[] = {"none", "flag",  "line",  "long", "lvexp",
+  static const char* const names[] = {"none",  "flag",  "line", "long", "lvexp",
                                       "float", "flexp", "mode", "rsys"};
   if (ptyp >= 0 && ptyp < static_cast<int>(sizeof(names) / sizeof(names[0]))) return names[ptyp];
   return "none";
@@ -190,8 +196,7 @@ IO_long option_flag(const char* option, CmdBlk* pcb, int* pstatus) {
   int n = find_slot("option_flag", option, pcb, IO_TypeFlag, IO_TypeFlag, pstatus);
   if (!n) return result;
   result = pcb->Flg[n - IO_FirstFlagOpt];
-  if (pcb->TestBit)
-    printf("option_flag: %s.I=%d, %s.V=%ld\n", option, result.I, option, result.V);
+  if (pcb->TestBit) printf("option_flag: %s.I=%d, %s.V=%ld\n", option, result.I, option, result.V);
   return result;
 }
 
@@ -236,8 +241,7 @@ IO_long option_long(const char* option, CmdBlk* pcb, ImgBlk* ib, long* num, long
     result.V = value;
     result.I = stored.I;
   }
-  if (pcb->TestBit)
-    printf("option_long: %s.I=%d, %s.V=%ld\n", option, result.I, option, result.V);
+  if (pcb->TestBit) printf("option_long: %s.I=%d, %s.V=%ld\n", option, result.I, option, result.V);
   return result;
 }
 
@@ -262,8 +266,7 @@ IO_float option_float(const char* option, CmdBlk* pcb, ImgBlk* ib, long* num, lo
     result.V = value;
     result.I = stored.I;
   }
-  if (pcb->TestBit)
-    printf("option_float: %s.I=%d, %s.V=%g\n", option, result.I, option, result.V);
+  if (pcb->TestBit) printf("option_float: %s.I=%d, %s.V=%g\n", option, result.I, option, result.V);
   return result;
 }
 

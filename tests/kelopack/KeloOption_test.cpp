@@ -33,12 +33,24 @@ class Options : public ::testing::Test {
 
 // The set flags of every value record of the blocks.
 std::vector<int> CommandFlags(const CmdBlk& c) {
-  std::vector<int> f = {c.Help.I,          c.Prompt.I,         c.RSys.I,
-                        c.USys.I,          c.GeneralBlock.I,   c.PassHeader.I,
-                        c.CreateVariance.I, c.AntiAliased.I,   c.VarianceWeight.I,
-                        c.OutputDataType.I, c.OutputDataValueOffset.I,
-                        c.OutputCompression.I, c.BslInputByteOrder.I, c.MaxLineWidth.I,
-                        c.MinHeaderSize.I, c.CommonOrientation.I, c.Add.I, c.IPMin.I};
+  std::vector<int> f = {c.Help.I,
+                        c.Prompt.I,
+                        c.RSys.I,
+                        c.USys.I,
+                        c.GeneralBlock.I,
+                        c.PassHeader.I,
+                        c.CreateVariance.I,
+                        c.AntiAliased.I,
+                        c.VarianceWeight.I,
+                        c.OutputDataType.I,
+                        c.OutputDataValueOffset.I,
+                        c.OutputCompression.I,
+                        c.BslInputByteOrder.I,
+                        c.MaxLineWidth.I,
+                        c.MinHeaderSize.I,
+                        c.CommonOrientation.I,
+                        c.Add.I,
+                        c.IPMin.I};
   for (const auto& v : c.Shift) f.push_back(v.I);
   for (const auto& v : c.Arg) f.push_back(v.I);
   for (const auto& v : c.Flexp) f.push_back(v.I);
@@ -50,14 +62,17 @@ std::vector<int> CommandFlags(const CmdBlk& c) {
 }
 
 std::vector<int> ImageFlags(const ImgBlk& b) {
-  std::vector<int> f = {b.Name.I,    b.FFirst.I, b.FLast.I,  b.FInc.I,    b.OpenMode.I,
-                        b.Memory.I,  b.First.I,  b.Last.I,   b.Inc.I,     b.MinClip.I,
-                        b.MaxClip.I, b.Const.I,  b.Factor.I, b.Val.I,     b.ErrVal.I,
-                        b.Ave.I,     b.Title.I,  b.Time.I,   b.Dummy.I,   b.DDummy.I,
-                        b.SampleDistance.I, b.WaveLength.I, b.Orientation.I, b.Projection.I};
+  std::vector<int> f = {b.Name.I,       b.FFirst.I,      b.FLast.I,
+                        b.FInc.I,       b.OpenMode.I,    b.Memory.I,
+                        b.First.I,      b.Last.I,        b.Inc.I,
+                        b.MinClip.I,    b.MaxClip.I,     b.Const.I,
+                        b.Factor.I,     b.Val.I,         b.ErrVal.I,
+                        b.Ave.I,        b.Title.I,       b.Time.I,
+                        b.Dummy.I,      b.DDummy.I,      b.SampleDistance.I,
+                        b.WaveLength.I, b.Orientation.I, b.Projection.I};
   for (int k = 0; k < 3; k++)
-    for (int v : {b.Bin[k].I, b.Gnaw[k].I, b.Dim[k].I, b.Offset[k].I, b.Center[k].I,
-                  b.BinSiz[k].I, b.PixSiz[k].I, static_cast<int>(b.AxisType[k].I)})
+    for (int v : {b.Bin[k].I, b.Gnaw[k].I, b.Dim[k].I, b.Offset[k].I, b.Center[k].I, b.BinSiz[k].I,
+                  b.PixSiz[k].I, static_cast<int>(b.AxisType[k].I)})
       f.push_back(v);
   for (const auto& v : b.DetRot) f.push_back(v.I);
   return f;
@@ -104,15 +119,18 @@ TEST_F(Options, InitialImageBlocks) {
     EXPECT_EQ(b.OpenMode.V, 8);
     EXPECT_EQ(b.Memory.V, 1);
     EXPECT_EQ(b.FFirst.V + b.FLast.V + b.FInc.V + b.First.V + b.Last.V + b.Inc.V, 6);
-    struct { const char* got; const char* want; } texts[] = {
-        {b.MinClip.V, "-inf"},  {b.MaxClip.V, "inf"},      {b.Const.V, "0.0"},
-        {b.Factor.V, "1.0"},    {b.Val.V, "1.0"},          {b.ErrVal.V, "0.0"},
-        {b.Bin[0].V, "2"},      {b.Bin[1].V, "1"},         {b.Bin[2].V, "1"},
-        {b.Gnaw[0].V, "2"},     {b.Gnaw[1].V, "0"},        {b.Dim[2].V, "1"},
-        {b.Title.V, ""},        {b.Dummy.V, "0.0"},        {b.DDummy.V, "0.5"},
-        {b.Offset[0].V, "2"},   {b.Offset[1].V, "0"},      {b.Center[2].V, "0"},
-        {b.BinSiz[1].V, "1"},   {b.PixSiz[2].V, "1"},      {b.SampleDistance.V, "1"},
-        {b.WaveLength.V, "1e-10"}, {b.DetRot[0].V, "3"},   {b.DetRot[3].V, "0"},
+    struct {
+      const char* got;
+      const char* want;
+    } texts[] = {
+        {b.MinClip.V, "-inf"},     {b.MaxClip.V, "inf"}, {b.Const.V, "0.0"},
+        {b.Factor.V, "1.0"},       {b.Val.V, "1.0"},     {b.ErrVal.V, "0.0"},
+        {b.Bin[0].V, "2"},         {b.Bin[1].V, "1"},    {b.Bin[2].V, "1"},
+        {b.Gnaw[0].V, "2"},        {b.Gnaw[1].V, "0"},   {b.Dim[2].V, "1"},
+        {b.Title.V, ""},           {b.Dummy.V, "0.0"},   {b.DDummy.V, "0.5"},
+        {b.Offset[0].V, "2"},      {b.Offset[1].V, "0"}, {b.Center[2].V, "0"},
+        {b.BinSiz[1].V, "1"},      {b.PixSiz[2].V, "1"}, {b.SampleDistance.V, "1"},
+        {b.WaveLength.V, "1e-10"}, {b.DetRot[0].V, "3"}, {b.DetRot[3].V, "0"},
         {b.Orientation.V, "1"},
     };
     for (const auto& t : texts) EXPECT_STREQ(t.got, t.want);
@@ -147,9 +165,10 @@ TEST_F(Options, CommandTable) {
     EXPECT_EQ(co[n].npar, builtin[n].npar);
   }
   // Free slots: empty codes with the type and value count of their range.
-  struct { int first, last, ptyp, npar; } ranges[] = {
-      {21, 50, 5, 1}, {51, 80, 6, 1}, {81, 90, 3, 1}, {91, 100, 4, 1}, {101, 110, 2, 1},
-      {111, 120, 1, 0}};
+  struct {
+    int first, last, ptyp, npar;
+  } ranges[] = {{21, 50, 5, 1},  {51, 80, 6, 1},   {81, 90, 3, 1},
+                {91, 100, 4, 1}, {101, 110, 2, 1}, {111, 120, 1, 0}};
   for (const auto& r : ranges)
     for (int n = r.first; n <= r.last; n++) {
       SCOPED_TRACE(n);
@@ -162,12 +181,11 @@ TEST_F(Options, CommandTable) {
 
 TEST_F(Options, ImageTable) {
   const Entry entries[] = {
-      {"Cmd", 1, 31}, {"mod", 7, 1},  {"nam", 2, 1},  {"mem", 3, 1},  {"fst", 3, 1},
-      {"lst", 3, 1},  {"inc", 3, 1},  {"min", 6, 1},  {"max", 6, 1},  {"con", 6, 1},
-      {"fac", 6, 1},  {"val", 6, 1},  {"err", 6, 1},  {"bin", 4, 2},  {"ave", 1, 0},
-      {"gna", 4, 2},  {"tit", 2, 1},  {"time", 2, 1}, {"dim", 4, 2},  {"dum", 6, 1},
-      {"ddum", 6, 1}, {"off", 6, 2},  {"cen", 6, 2},  {"bis", 6, 2},  {"pix", 6, 2},
-      {"dis", 6, 1},  {"wvl", 6, 1},  {"rot", 6, 3},  {"ori", 4, 1},  {"pro", 9, 1},
+      {"Cmd", 1, 31},  {"mod", 7, 1}, {"nam", 2, 1},  {"mem", 3, 1}, {"fst", 3, 1}, {"lst", 3, 1},
+      {"inc", 3, 1},   {"min", 6, 1}, {"max", 6, 1},  {"con", 6, 1}, {"fac", 6, 1}, {"val", 6, 1},
+      {"err", 6, 1},   {"bin", 4, 2}, {"ave", 1, 0},  {"gna", 4, 2}, {"tit", 2, 1}, {"time", 2, 1},
+      {"dim", 4, 2},   {"dum", 6, 1}, {"ddum", 6, 1}, {"off", 6, 2}, {"cen", 6, 2}, {"bis", 6, 2},
+      {"pix", 6, 2},   {"dis", 6, 1}, {"wvl", 6, 1},  {"rot", 6, 3}, {"ori", 4, 1}, {"pro", 9, 1},
       {"axis", 10, 2}, {"", 0, 0},
   };
   const OptDsc* io = cb().io;
@@ -198,10 +216,12 @@ TEST_F(Options, ReleaseOptionsTwiceIsHarmless) {
 }
 
 TEST_F(Options, CheckOptionDuplication) {
-  struct { const char* name; int taken; } cases[] = {
-      {"w", 0},      {"var", 1},   {"vars", 0},  {"test", 1}, {"testx", 1},
-      {"ori", 1},    {"i1x", 1},   {"mnam", 0},  {"h", 1},    {"TEST", 0},
-      {"", 1},       {"chi2", 0},
+  struct {
+    const char* name;
+    int taken;
+  } cases[] = {
+      {"w", 0},   {"var", 1},  {"vars", 0}, {"test", 1}, {"testx", 1}, {"ori", 1},
+      {"i1x", 1}, {"mnam", 0}, {"h", 1},    {"TEST", 0}, {"", 1},      {"chi2", 0},
   };
   for (const auto& c : cases)
     EXPECT_EQ(CheckOptionDuplication(&cb(), c.name) != 0, c.taken != 0) << c.name;

@@ -1,7 +1,6 @@
 #include "kelopack/KeloParameter.h"
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <memory>
@@ -46,10 +45,14 @@ void DefineNine(CmdBlk* pcb) {
 
 TEST_F(Parameters, SlotsInDefinitionOrder) {
   DefineNine(&cb());
-  struct { const char* name; int slot; int ptyp; int npar; } cases[] = {
-      {"mnam", 101, 2, 1}, {"msk", 111, 1, 0}, {"rmsk", 91, 4, 1}, {"mode", 92, 4, 1},
-      {"chi2", 51, 6, 1},  {"max", 52, 6, 1},  {"w", 53, 6, 1},    {"wa", 54, 6, 1},
-      {"a", 55, 6, 1}};
+  struct {
+    const char* name;
+    int slot;
+    int ptyp;
+    int npar;
+  } cases[] = {{"mnam", 101, 2, 1}, {"msk", 111, 1, 0}, {"rmsk", 91, 4, 1},
+               {"mode", 92, 4, 1},  {"chi2", 51, 6, 1}, {"max", 52, 6, 1},
+               {"w", 53, 6, 1},     {"wa", 54, 6, 1},   {"a", 55, 6, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(search_command_option(&cb(), c.name), c.slot);
@@ -68,11 +71,12 @@ TEST_F(Parameters, Lookup) {
   option_define(IO_TypeFlexp, "w", "4.0", &cb());
   option_define(IO_TypeFlexp, "wa", "2.0", &cb());
   option_define(IO_TypeFloat, "thresh", "0.5", &cb());
-  struct { const char* name; int slot; } cases[] = {
-      {"w", 51}, {"wa", 52}, {"wab", 0}, {"thre", 21}, {"threshold", 21}, {"thr", 0},
-      {"", 0},   {"#w", 0},  {"W", 0},   {"var", 9},   {"x", 0}};
-  for (const auto& c : cases)
-    EXPECT_EQ(search_command_option(&cb(), c.name), c.slot) << c.name;
+  struct {
+    const char* name;
+    int slot;
+  } cases[] = {{"w", 51}, {"wa", 52}, {"wab", 0}, {"thre", 21}, {"threshold", 21}, {"thr", 0},
+               {"", 0},   {"#w", 0},  {"W", 0},   {"var", 9},   {"x", 0}};
+  for (const auto& c : cases) EXPECT_EQ(search_command_option(&cb(), c.name), c.slot) << c.name;
   EXPECT_STREQ(cb().co[21].code, "thre");
   int status = -99;
   EXPECT_EQ(option_float("threshold", &cb(), ib(), nullptr, 1, &status).V, 0.5f);
@@ -81,7 +85,12 @@ TEST_F(Parameters, Lookup) {
 
 TEST_F(Parameters, DefinitionErrorsEndTheProgram) {
   option_define(IO_TypeFlag, "msk", "FALSE", &cb());
-  struct { int ptyp; const char* name; const char* defval; const char* message; } cases[] = {
+  struct {
+    int ptyp;
+    const char* name;
+    const char* defval;
+    const char* message;
+  } cases[] = {
       {IO_TypeFlexp, "ori", "1", "ERROR: Option duplicated or reserved: -ori\n"},
       {IO_TypeFlexp, "i1x", "1", "ERROR: Option duplicated or reserved: -i1x\n"},
       {IO_TypeFlexp, "I1x", "1", "ERROR: Option duplicated or reserved: -I1x\n"},
@@ -250,8 +259,8 @@ TEST_F(Parameters, ParameterSearchAndUpdate) {
 }
 
 TEST(ParameterTypes, Names) {
-  const char* names[] = {"none", "flag", "line", "long", "lvexp", "float",
-                         "flexp", "mode", "rsys", "none", "none", "none"};
+  const char* names[] = {"none",  "flag", "line", "long", "lvexp", "float",
+                         "flexp", "mode", "rsys", "none", "none",  "none"};
   for (int t = 0; t < 12; t++) EXPECT_STREQ(option_type2string(t), names[t]) << t;
   EXPECT_STREQ(option_type2string(-1), "none");
 }
