@@ -8,6 +8,7 @@
 #include "kelopack/KeloError.h"
 #include "kelopack/KeloExpression.h"
 #include "kelopack/KeloInput.h"
+#include "kelopack/KeloReplacekey.h"
 
 namespace {
 
@@ -206,14 +207,14 @@ IO_line option_line(const char* option, CmdBlk* pcb, ImgBlk* ib, long* num, long
   int n = find_slot("option_line", option, pcb, IO_TypeLine, IO_TypeLine, pstatus);
   if (!n) return result;
   const IO_line& stored = pcb->Lin[n - IO_FirstLineOpt];
-  // With image numbers the keys of the text are replaced for the current
-  // images: linekeyvalue(result.V, IO_len, stored.V, 0, pcb, ib, num, blkno,
-  // pstatus) of the key replacement module belongs here.  Until that module
-  // is part of the framework the text is passed on as it stands.
-  (void)ib;
-  (void)num;
-  (void)blkno;
-  CopyLine(stored.V, result.V, IO_len, 0);
+  if (num) {
+    // Keys are replaced for the current images; a header key gives its
+    // whole value (parameter 0).
+    linekeyvalue(result.V, IO_len, stored.V, 0, pcb, ib, num, blkno, pstatus);
+    if (*pstatus != Success) return IO_line{};
+  } else {
+    CopyLine(stored.V, result.V, IO_len, 0);
+  }
   result.I = stored.I;
   if (pcb->TestBit)
     printf("option_line: %s.I=%d, %s.V=\"%s\"\n", option, result.I, option, result.V);
@@ -229,14 +230,8 @@ IO_long option_long(const char* option, CmdBlk* pcb, ImgBlk* ib, long* num, long
     result = pcb->Num[n - IO_FirstIntOpt];
   } else {
     const IO_lvexp& stored = pcb->Lvexp[n - IO_FirstLvexpOpt];
-    // The text is evaluated after its keys were replaced for the current
-    // images: longkeyvalue(stored.V, pcb, ib, num, blkno, pstatus) of the key
-    // replacement module belongs here.  Until that module is part of the
-    // framework the text is evaluated as it stands.
-    (void)ib;
-    (void)num;
-    (void)blkno;
-    long value = longexpr(stored.V, pstatus);
+    // Evaluated for the current images, after key replacement.
+    long value = longkeyvalue(stored.V, pcb, ib, num, blkno, pstatus);
     if (*pstatus != Success) return result;
     result.V = value;
     result.I = stored.I;
@@ -254,14 +249,8 @@ IO_float option_float(const char* option, CmdBlk* pcb, ImgBlk* ib, long* num, lo
     result = pcb->Arg[n - IO_FirstFloatOpt];
   } else {
     const IO_flexp& stored = pcb->Flexp[n - IO_FirstFlexpOpt];
-    // The text is evaluated after its keys were replaced for the current
-    // images: floatkeyvalue(stored.V, pcb, ib, num, blkno, pstatus) of the
-    // key replacement module belongs here.  Until that module is part of the
-    // framework the text is evaluated as it stands.
-    (void)ib;
-    (void)num;
-    (void)blkno;
-    float value = floatexpr(stored.V, pstatus);
+    // Evaluated for the current images, after key replacement.
+    float value = floatkeyvalue(stored.V, pcb, ib, num, blkno, pstatus);
     if (*pstatus != Success) return result;
     result.V = value;
     result.I = stored.I;

@@ -220,6 +220,24 @@ TEST_F(Parameters, EvaluationErrorsOfTheReaders) {
   EXPECT_EQ(status, ScanError);
 }
 
+TEST_F(Parameters, KeysAreReplacedForTheCurrentImages) {
+  DefineNine(&cb());
+  cb().Flexp[2] = {"[INUM]*2", -1};  // w
+  cb().Lvexp[0] = {"[INUM]+1", 1};  // rmsk
+  cb().Lin[0] = {"m[INUM].wib", 1};  // mnam
+  int status = -99;
+  for (long image : {3L, 8L}) {
+    long num[2] = {1, image};
+    EXPECT_EQ(option_float("w", &cb(), ib(), num, 1, &status).V, 2.0f * image);
+    EXPECT_EQ(status, Success);
+    EXPECT_EQ(option_long("rmsk", &cb(), ib(), num, 1, &status).V, image + 1);
+    EXPECT_EQ(option_line("mnam", &cb(), ib(), num, 1, &status).V,
+              "m" + std::to_string(image) + ".wib");
+  }
+  // Without image numbers a text is passed on as it stands.
+  EXPECT_STREQ(option_line("mnam", &cb(), ib(), nullptr, 1, &status).V, "m[INUM].wib");
+}
+
 TEST_F(Parameters, ParameterSearchAndUpdate) {
   DefineNine(&cb());
   option_define(IO_TypeLong, "n", "7", &cb());
@@ -274,6 +292,7 @@ TEST_F(Parameters, DebugLines) {
   option_parameter_search("w", &cb(), &status);
   EXPECT_EQ(out.Text(),
             "option_define: type=flexp, default w.V=4.0\n"
+            "floatkeyvalue: string=4.0, line=4.0, value=4\n"
             "option_float: w.I=0, w.V=4\n"
             "option_parameter_search: option=w\n");
 }
