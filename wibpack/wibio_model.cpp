@@ -68,6 +68,26 @@ T* find_key(T* head, const char* key, int sortmode, KeyOf key_of) {
   return nullptr;
 }
 
+// Finds the node of key in a sorted list, or creates it with init (which
+// fills the new node's fields) at its sorted place.
+template <typename T, typename KeyOf, typename Init>
+int find_or_insert(T*& head, const char* key, int sortmode, KeyOf key_of, T** pnode, Init init) {
+  T* node = find_key(head, key, sortmode, key_of);
+  if (!node) {
+    node = new (std::nothrow) T;
+    if (!node) return -1;
+    try {
+      init(node);
+    } catch (const std::bad_alloc&) {
+      delete node;
+      return -1;
+    }
+    link_before(head, node, ascending_place(head, key, sortmode, key_of));
+  }
+  if (pnode) *pnode = node;
+  return 0;
+}
+
 const char* symbol_key(const SElement* s) { return s->Key.c_str(); }
 const char* chain_key(const DChain* c) { return c->ChainKey.c_str(); }
 const char* block_key(const DBlock* b) { return b->BlockKey.c_str(); }
@@ -241,22 +261,11 @@ int search_data_chain(DFile* file, const char* ChainKey, DChain** pchain) {
 int insert_data_chain(DFile* file, const char* ChainKey, DChain** pchain) {
   if (pchain) *pchain = nullptr;
   if (!file || !ChainKey) return -1;
-  DChain* chain = find_key(file->ChainList, ChainKey, 1, chain_key);
-  if (!chain) {
-    chain = new (std::nothrow) DChain;
-    if (!chain) return -1;
-    try {
-      chain->ChainKey = stored_key(ChainKey, "");
-    } catch (const std::bad_alloc&) {
-      delete chain;
-      return -1;
-    }
+  return find_or_insert(file->ChainList, ChainKey, 1, chain_key, pchain, [&](DChain* chain) {
+    chain->ChainKey = stored_key(ChainKey, "");
     chain->ChainKeyLen = length16(strlen(ChainKey));
     chain->File = file;
-    link_before(file->ChainList, chain, ascending_place(file->ChainList, ChainKey, 1, chain_key));
-  }
-  if (pchain) *pchain = chain;
-  return 0;
+  });
 }
 
 int search_data_block(DChain* chain, const char* BlockKey, DBlock** pblock) {
@@ -268,22 +277,11 @@ int search_data_block(DChain* chain, const char* BlockKey, DBlock** pblock) {
 int insert_data_block(DChain* chain, const char* BlockKey, DBlock** pblock) {
   if (pblock) *pblock = nullptr;
   if (!chain || !BlockKey) return -1;
-  DBlock* block = find_key(chain->BlockList, BlockKey, 2, block_key);
-  if (!block) {
-    block = new (std::nothrow) DBlock;
-    if (!block) return -1;
-    try {
-      block->BlockKey = stored_key(BlockKey, "");
-    } catch (const std::bad_alloc&) {
-      delete block;
-      return -1;
-    }
+  return find_or_insert(chain->BlockList, BlockKey, 2, block_key, pblock, [&](DBlock* block) {
+    block->BlockKey = stored_key(BlockKey, "");
     block->BlockKeyLen = length16(strlen(BlockKey));
     block->Chain = chain;
-    link_before(chain->BlockList, block, ascending_place(chain->BlockList, BlockKey, 2, block_key));
-  }
-  if (pblock) *pblock = block;
-  return 0;
+  });
 }
 
 // ---------------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <new>
 #include <type_traits>
 
+#include "wibpack/numio.h"
 #include "wibpack/raster.h"
 #include "wibpack/wibio_internal.h"
 
@@ -491,4 +492,5 @@ const char* wib_dataformat_version(void) { return DATA_FORMAT_VERSION; }
 void wibio_debug(int debug) {
   WIBIO_debug = debug;
   raster_debug(debug);
+  numio_debug(debug);
 }

@@ -241,6 +241,11 @@ TEST(WibioFormat, ContinuationParts) {
   EXPECT_EQ(parts[0].Value.size(), 1021u);
   EXPECT_EQ(parts[1].Value.size(), 1021u);
   EXPECT_EQ(parts[2].Value.size(), 958u);
+  ScratchBlock b;
+  SElement* s;
+  ASSERT_EQ(insert_string(&b.block, "K", std::string(3000, 'a').c_str(), nullptr), 0);
+  ASSERT_EQ(search_string(&b.block, "K", &s), 0);
+  EXPECT_EQ(s->String, std::string(3000, 'a'));
 
   // Characters with escapes take two places, line breaks four.
   ASSERT_EQ(split_value("K", std::string(600, ';'), 0, parts), 0);
