@@ -88,6 +88,22 @@ void geo_header_copy(const ImgHeadBlk* pin, ImgHeadBlk* pout);
 void set_output_header_defaults(ImgHeadBlk* pihb);
 
 // ---------------------------------------------------------------------------
+// Files of the image blocks
+//
+// Each image block has at most one open file: Stream (-1 when closed),
+// StreamOpenMode, FileNumber and FileName (the name after the file number
+// was put into its pattern; empty when closed).  Two blocks that name the
+// same file share one stream.
+
+// 1 when block blkno has a file open under the name that fname forms with
+// FileNumber (trailing parameters removed, number put into the pattern,
+// compared as full paths), else 0.  FileNameError when no name can be formed.
+int AlreadyOpened(CmdBlk* pcb, ImgBlk* ib, int blkno, const char* fname, long FileNumber,
+                  int* pstatus);
+// 1 when block blkno has a stream that no other image block uses, else 0.
+int StreamCanBeClosed(CmdBlk* pcb, ImgBlk* ib, int blkno, int* pstatus);
+
+// ---------------------------------------------------------------------------
 // Conditioning (in place, on the single-precision arrays of a header block)
 //
 // A pixel v is a dummy when |v - dummy| <= ddummy and |dummy| > max(ddummy,

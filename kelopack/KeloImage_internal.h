@@ -17,6 +17,11 @@ char* KeloImageMessage();
 // blkno when headers are passed through ("i1" for block 1).
 void header_list_name(char* buffer, size_t buflen, int blkno);
 
+// The file name of fname for a file number: its trailing parameters
+// removed and the number put into its number pattern (no full path); null
+// when it cannot be formed.
+char* pattern_name(char* buffer, size_t buflen, const char* fname, long FileNumber);
+
 // ---------------------------------------------------------------------------
 // Ranges of the image loop
 
