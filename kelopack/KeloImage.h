@@ -45,7 +45,10 @@ void alloc_image_memory(CmdBlk* pcb, const long* Dim, ImgHeadBlk* pihb, float in
                         int initdflag, int var, float initvval, int initvflag, int* pstatus);
 
 // Releases the arrays and the Val and ErrVal programs of a header block and
-// forgets its header list; sizes, counts and I become 0.
+// forgets its header list; sizes, counts and I become 0.  The header list
+// is released in the Wib library only by the block that read it (its name
+// is "i<blkno>"); a template copy refers to the list of its input block and
+// leaves it alone.
 void free_image_memory(ImgHeadBlk* pihb);
 
 // Debug listing of a header block on standard output: the line

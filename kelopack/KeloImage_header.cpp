@@ -11,6 +11,7 @@
 #include "kelopack/KeloReplacekey.h"
 #include "wibpack/ipol.h"
 #include "wibpack/numio.h"
+#include "wibpack/wibio.h"
 
 namespace kelo_image {
 
@@ -144,7 +145,15 @@ void alloc_image_memory(CmdBlk* /*pcb*/, const long* Dim, ImgHeadBlk* pihb, floa
 }
 
 void free_image_memory(ImgHeadBlk* pihb) {
-  pihb->Header.I = 0;
+  if (pihb->Header.I) {
+    // Only the block that read the header owns its list; an output block
+    // made from a template merely refers to the list of its input block,
+    // which must survive for the next output image made from it.
+    char own[IO_len];
+    header_list_name(own, sizeof own, pihb->blkno);
+    if (!strcmp(pihb->Header.V, own)) wib_free_header(pihb->Header.V);
+    pihb->Header.I = 0;
+  }
   delete[] pihb->Data;
   delete[] pihb->VarDat;
   pihb->Data = nullptr;

@@ -11,6 +11,8 @@
 #include "kelopack/KeloError.h"
 #include "kelopack/KeloImage.h"
 #include "testutil.h"
+#include "wibpack/wibio.h"
+#include "wibpack/wibio_internal.h"
 
 namespace {
 
@@ -198,6 +200,30 @@ TEST_F(HeaderBlocks, WriteDecision) {
         << c.loop << "/" << c.loopmax;
   }
   kelo_free_all_images(&b_->cb, ihb);
+}
+
+}  // namespace
+
+namespace {
+
+// The header list belongs to the block that read it: releasing an output
+// block made from the template leaves the input's list alone.
+TEST(HeaderList, ReleasedOnlyByItsOwnBlock) {
+  ImgHeadBlk* ihb = kelo_new_all_images(2);
+  ASSERT_EQ(wib_new_header("i1"), 1);
+  strcpy(ihb[1].Header.V, "i1");
+  ihb[1].Header.I = 1;
+  strcpy(ihb[0].Header.V, "i1");
+  ihb[0].Header.I = 1;
+  HList* list = nullptr;
+  free_image_memory(&ihb[0]);
+  EXPECT_EQ(ihb[0].Header.I, 0);
+  EXPECT_EQ(search_header_list("i1", &list), 0);  // still there
+  free_image_memory(&ihb[1]);
+  EXPECT_EQ(ihb[1].Header.I, 0);
+  EXPECT_NE(search_header_list("i1", &list), 0);  // released
+  delete[] ihb;
+  wib_free_header(nullptr);
 }
 
 }  // namespace
