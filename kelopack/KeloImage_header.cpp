@@ -45,6 +45,29 @@ void set_line(IO_line& l) {
   l.I = 0;
 }
 
+// The conditioning values at their defaults: nothing is clipped, gnawed,
+// binned, shifted or transformed.
+void conditioning_defaults(ImgHeadBlk& h) {
+  h.rori = 1;
+  set_float(h.MinClip, KeloMinClipDefault);
+  set_float(h.MaxClip, KeloMaxClipDefault);
+  set_float(h.Const, 0.0f);
+  set_float(h.Factor, 1.0f);
+  h.Val.V = nullptr;
+  h.Val.I = 0;
+  h.ErrVal.V = nullptr;
+  h.ErrVal.I = 0;
+  set_long(h.Bin[0], 2);
+  set_long(h.Bin[1], 1);
+  set_long(h.Bin[2], 1);
+  set_long(h.Gnaw[0], 2);
+  set_long(h.Gnaw[1], 0);
+  set_long(h.Gnaw[2], 0);
+  set_float(h.Shift[0], 2.0f);
+  set_float(h.Shift[1], 0.0f);
+  set_float(h.Shift[2], 0.0f);
+}
+
 }  // namespace
 
 const char* KeloImageVersion() { return "KeloImage V4.70 Orrin 2012-07-03"; }
@@ -64,24 +87,7 @@ void init_header_block(ImgHeadBlk* ihb, int blkno) {
   h.VarDat = nullptr;
   h.DoNotScale = 0;
   set_line(h.Header);
-  h.rori = 1;
-  set_float(h.MinClip, KeloMinClipDefault);
-  set_float(h.MaxClip, KeloMaxClipDefault);
-  set_float(h.Const, 0.0f);
-  set_float(h.Factor, 1.0f);
-  h.Val.V = nullptr;
-  h.Val.I = 0;
-  h.ErrVal.V = nullptr;
-  h.ErrVal.I = 0;
-  set_long(h.Bin[0], 2);
-  set_long(h.Bin[1], 1);
-  set_long(h.Bin[2], 1);
-  set_long(h.Gnaw[0], 2);
-  set_long(h.Gnaw[1], 0);
-  set_long(h.Gnaw[2], 0);
-  set_float(h.Shift[0], 2.0f);
-  set_float(h.Shift[1], 0.0f);
-  set_float(h.Shift[2], 0.0f);
+  conditioning_defaults(h);
   set_float(h.Dummy, 0.0f);
   set_float(h.DDummy, 0.0f);
   for (int i = 0; i < 3; ++i) {
@@ -335,24 +341,7 @@ void template_header_block(long ImageNumber, long LoopCount, long ActualLoopCoun
   copy_line(pout->Header, pin->Header);
 
   // Conditioning values are those of the output, not of the template.
-  pout->rori = 1;
-  set_float(pout->MinClip, KeloMinClipDefault);
-  set_float(pout->MaxClip, KeloMaxClipDefault);
-  set_float(pout->Const, 0.0f);
-  set_float(pout->Factor, 1.0f);
-  pout->Val.V = nullptr;
-  pout->Val.I = 0;
-  pout->ErrVal.V = nullptr;
-  pout->ErrVal.I = 0;
-  set_long(pout->Bin[0], 2);
-  set_long(pout->Bin[1], 1);
-  set_long(pout->Bin[2], 1);
-  set_long(pout->Gnaw[0], 2);
-  set_long(pout->Gnaw[1], 0);
-  set_long(pout->Gnaw[2], 0);
-  set_float(pout->Shift[0], 2.0f);
-  set_float(pout->Shift[1], 0.0f);
-  set_float(pout->Shift[2], 0.0f);
+  conditioning_defaults(*pout);
 
   copy_float(pout->Dummy, pin->Dummy);
   copy_float(pout->DDummy, pin->DDummy);

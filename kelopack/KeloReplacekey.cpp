@@ -218,17 +218,27 @@ char* linekeyvalue(char* buffer, size_t buflen, const char* string, long npar, C
 
 namespace {
 
-// Replaces the keys of string into line and evaluates it with eval; the
-// replaced text becomes the error message when the evaluation fails.
+void print_value(long value) { printf("%ld\n", value); }
+void print_value(double value) { printf("%g\n", value); }
+
+// Replaces the keys of string (default parameter 1) into the function's
+// text line and evaluates it with eval; the replaced text becomes the error
+// message when the evaluation fails.  At debug level 1 and above a
+// successful evaluation prints "<routine>: string=..., line=..., value=...".
 template <typename T, typename Eval>
-T keyvalue(char* line, const char* string, CmdBlk* pcb, ImgBlk* ib, const long* Num, long blkno,
-           int* pstatus, Eval eval) {
+T keyvalue(const char* routine, char* line, const char* string, CmdBlk* pcb, ImgBlk* ib,
+           const long* Num, long blkno, int* pstatus, Eval eval) {
   *pstatus = Success;
   if (!replacekey(line, KeyValueLen, string, 1, pcb, ib, Num, blkno, pstatus) ||
       *pstatus != Success)
     return 0;
   const T value = eval(line, pstatus);
-  if (*pstatus != Success) SetKeloErrorMessage(line);
+  if (*pstatus != Success) {
+    SetKeloErrorMessage(line);
+  } else if (pcb && pcb->TestBit >= 1) {
+    printf("%s: string=%s, line=%s, value=", routine, string ? string : "", line);
+    print_value(value);
+  }
   return value;
 }
 
@@ -237,26 +247,19 @@ T keyvalue(char* line, const char* string, CmdBlk* pcb, ImgBlk* ib, const long* 
 long longkeyvalue(const char* string, CmdBlk* pcb, ImgBlk* ib, const long* Num, long blkno,
                   int* pstatus) {
   static char line[KeyValueLen];
-  const long value = keyvalue<long>(line, string, pcb, ib, Num, blkno, pstatus, longexpr);
-  if (*pstatus == Success && pcb && pcb->TestBit >= 1)
-    printf("longkeyvalue: string=%s, line=%s, value=%ld\n", string ? string : "", line, value);
-  return value;
+  return keyvalue<long>("longkeyvalue", line, string, pcb, ib, Num, blkno, pstatus, longexpr);
 }
 
 float floatkeyvalue(const char* string, CmdBlk* pcb, ImgBlk* ib, const long* Num, long blkno,
                     int* pstatus) {
   static char line[KeyValueLen];
-  const float value = keyvalue<float>(line, string, pcb, ib, Num, blkno, pstatus, floatexpr);
-  if (*pstatus == Success && pcb && pcb->TestBit >= 1)
-    printf("floatkeyvalue: string=%s, line=%s, value=%g\n", string ? string : "", line, value);
-  return value;
+  return keyvalue<float>("floatkeyvalue", line, string, pcb, ib, Num, blkno, pstatus,
+                         floatexpr);
 }
 
 double doublekeyvalue(const char* string, CmdBlk* pcb, ImgBlk* ib, const long* Num, long blkno,
                       int* pstatus) {
   static char line[KeyValueLen];
-  const double value = keyvalue<double>(line, string, pcb, ib, Num, blkno, pstatus, doubleexpr);
-  if (*pstatus == Success && pcb && pcb->TestBit >= 1)
-    printf("doublekeyvalue: string=%s, line=%s, value=%g\n", string ? string : "", line, value);
-  return value;
+  return keyvalue<double>("doublekeyvalue", line, string, pcb, ib, Num, blkno, pstatus,
+                          doubleexpr);
 }
