@@ -2,7 +2,6 @@
 // and names, array conversion between machine types, byte swapping, the
 // output settings, versions and the debug switch.
 #include <climits>
-#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -208,16 +207,22 @@ void wib_showmachinetypes(int full) {
 
 namespace {
 
-// Integer destination from a floating-point value v = floor(in + 0.5 +
-// offset): clipped to the destination's range (NaN gives 0).
+// Integer destination from a floating-point value: floor(v) with v = in +
+// 0.5 + offset, clipped to the destination's range (NaN gives 0).  Inside
+// the range floor is exact as truncation toward zero, lowered by one for
+// negative non-integers; this avoids a library call per element.
 template <typename TOut>
-TOut clip_rounded(double v) {
+TOut floor_clipped(double v) {
   constexpr double lo = static_cast<double>(std::numeric_limits<TOut>::min());
   // 2^(bits) for the upper bound, exactly representable (LONG_MAX is not).
   constexpr double hi_excl =
       2.0 * static_cast<double>(std::numeric_limits<TOut>::max() / 2 + 1);
   if (v >= hi_excl) return std::numeric_limits<TOut>::max();
-  if (v >= lo) return static_cast<TOut>(v);
+  if (v >= lo) {
+    long t = static_cast<long>(v);  // lo <= v < 2^63: in range of long
+    if (static_cast<double>(t) > v) t--;
+    return static_cast<TOut>(t);
+  }
   if (v < lo) return std::numeric_limits<TOut>::min();
   return 0;
 }
@@ -239,7 +244,7 @@ class Element {
     } else if constexpr (std::is_same_v<TOut, double>) {
       return static_cast<double>(in) + doff_;
     } else if constexpr (std::is_floating_point_v<TIn>) {
-      return clip_rounded<TOut>(std::floor(static_cast<double>(in) + 0.5 + doff_));
+      return floor_clipped<TOut>(static_cast<double>(in) + 0.5 + doff_);
     } else if constexpr (std::is_same_v<TOut, unsigned short>) {
       __int128 sum = static_cast<__int128>(in) + off_;
       return sum < 0 ? 0 : sum > 65535 ? 65535 : static_cast<unsigned short>(sum);
