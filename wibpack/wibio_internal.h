@@ -275,7 +275,9 @@ std::string reduce_key(const char* key, int stop_at_continuation);
 
 // Initialises the table once (every entry as after closing).
 void init_file_table();
-// Resets an entry as at initialisation (fields only; frees nothing).
+// Resets an entry as at initialisation (unused, version 2.40, boundary 512,
+// NoGeneralHeader from the general block switch, next sequence number 1).
+// Releases the stream buffer; chains and the stream must be freed first.
 void reset_data_file(DFile* file);
 
 int search_data_chain(DFile* file, const char* ChainKey, DChain** pchain);
