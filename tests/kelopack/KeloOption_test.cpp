@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "kelopack/KeloError.h"
 #include "testutil.h"
 #include "wibpack/ipol.h"
 
@@ -225,6 +227,454 @@ TEST_F(Options, CheckOptionDuplication) {
   };
   for (const auto& c : cases)
     EXPECT_EQ(CheckOptionDuplication(&cb(), c.name) != 0, c.taken != 0) << c.name;
+}
+
+
+// ---------------------------------------------------------------------------
+// Parsing
+
+// Writable command-line words ending with a null entry, as a program gets
+// them; the first word is the program path.
+class Words {
+ public:
+  Words(std::initializer_list<std::string> words) : words_(words) {
+    words_.insert(words_.begin(), "/usr/bin/prog");
+    for (auto& w : words_) ptrs_.push_back(w.data());
+    ptrs_.push_back(nullptr);
+  }
+  char** argv() { return ptrs_.data(); }
+  const char* operator[](int k) const { return ptrs_[k]; }
+
+ private:
+  std::vector<std::string> words_;
+  std::vector<char*> ptrs_;
+};
+
+class Parse : public Options {
+ protected:
+  // Parses the words; the listings and word lists printed go to out_.
+  int Run(Words& words) {
+    testutil::Capture out(stdout);
+    int status = -99;
+    arg_no_ = 0;
+    ReadOptions(words.argv(), &arg_no_, &cb(), ib(), &status);
+    out_ = out.Text();
+    return status;
+  }
+  std::string Message() const {
+    const auto& m = KeloErrorBlock().Message;
+    return m ? *m : "<none>";
+  }
+  int arg_no_ = 0;
+  std::string out_;
+};
+
+TEST_F(Parse, NoOptions) {
+  Words w{};
+  EXPECT_EQ(Run(w), Success);
+  EXPECT_EQ(arg_no_, 0);
+  EXPECT_STREQ(cb().MainName, "/usr/bin/prog");
+  EXPECT_EQ(cb().argc, 1);
+  EXPECT_EQ(cb().argv, w.argv());
+  EXPECT_EQ(cb().parg_no, &arg_no_);
+  // The image table is released, the command table stays for the parameters.
+  EXPECT_EQ(cb().io, nullptr);
+  EXPECT_NE(cb().co, nullptr);
+  EXPECT_EQ(out_, "");
+}
+
+TEST_F(Parse, OptionsEndAtTheFirstOtherWord) {
+  struct Case {
+    std::initializer_list<std::string> words;
+    int arg_no;
+  } cases[] = {
+      {{"in.wib", "-var"}, 0},
+      {{"-var", "in.wib", "-aa"}, 1},
+      {{"-5"}, 0},  // a number, left for the positional arguments
+      {{"+5", "-var"}, 0},
+      {{"-i1fst", "-5", "7"}, 2},  // a value word may look like a number
+      {{""}, 0},                   // an empty word is a positional argument
+  };
+  for (const auto& c : cases) {
+    Words w(c.words);
+    EXPECT_EQ(Run(w), Success) << w[1];
+    EXPECT_EQ(arg_no_, c.arg_no) << w[1];
+    ReleaseOptions(&cb());
+    SetUp();
+  }
+}
+
+TEST_F(Parse, NumbersAreOptionsWithoutRejectNum) {
+  cb().RejectNum = 0;
+  Words w{"-5"};
+  EXPECT_EQ(Run(w), NoOption);
+}
+
+TEST_F(Parse, StoredValuesAndFlags) {
+  Words w{"+var",   "-pass", "-I1NAM",  "a.wib", "-i1bin",    "=",      "4",
+          "-ofac",  "2*pi",  "-shft",   "1",     "=",         "-i1rot", "1",
+          "2",      "3",     "-add",    "3+4",   "+i1ave",    "-otit",  "",
+          "-i1pro", "WAXS",  "-i1axis", "angle", "Numerator", "-dvo",   "-7"};
+  ASSERT_EQ(Run(w), Success) << Message();
+  EXPECT_EQ(arg_no_, 28);
+  const CmdBlk& c = cb();
+  EXPECT_EQ(c.CreateVariance.V, 1);
+  EXPECT_EQ(c.CreateVariance.I, 1);
+  EXPECT_EQ(c.PassHeader.V, 0);
+  EXPECT_EQ(c.PassHeader.I, -1);
+  EXPECT_STREQ(c.Shift[1].V, "1");
+  EXPECT_EQ(c.Shift[1].I, -1);
+  EXPECT_STREQ(c.Shift[2].V, "0.0");
+  EXPECT_EQ(c.Shift[2].I, 0);
+  EXPECT_EQ(c.Add.V, 7);
+  EXPECT_EQ(c.Add.I, -1);
+  EXPECT_EQ(c.OutputDataValueOffset.V, -7);
+  const ImgBlk& i1 = ib()[1];
+  EXPECT_STREQ(i1.Name.V, "a.wib");
+  EXPECT_EQ(i1.Name.I, -1);
+  // "=" leaves element 1 and its flag alone.
+  EXPECT_STREQ(i1.Bin[1].V, "1");
+  EXPECT_EQ(i1.Bin[1].I, 0);
+  EXPECT_STREQ(i1.Bin[2].V, "4");
+  EXPECT_EQ(i1.Bin[2].I, -1);
+  EXPECT_STREQ(i1.DetRot[3].V, "3");
+  EXPECT_EQ(i1.Ave.V, 1);
+  EXPECT_EQ(i1.Ave.I, 1);
+  EXPECT_EQ(i1.Projection.V, 2);
+  EXPECT_EQ(i1.AxisType[1].V, 2);
+  EXPECT_EQ(i1.AxisType[2].V, 3);
+  const ImgBlk& o = ib()[0];
+  EXPECT_STREQ(o.Factor.V, "2*pi");  // expressions are kept as text
+  EXPECT_STREQ(o.Title.V, "");       // an empty text is a text
+  EXPECT_EQ(o.Title.I, -1);
+}
+
+TEST_F(Parse, TestLevel) {
+  Words up{"+test", "+test"};
+  ASSERT_EQ(Run(up), Success);
+  EXPECT_EQ(cb().TestBit, 2);
+  ReleaseOptions(&cb());
+  SetUp();
+  Words reset{"+test", "+test", "-test"};
+  ASSERT_EQ(Run(reset), Success);
+  EXPECT_EQ(cb().TestBit, 0);
+}
+
+TEST_F(Parse, ReferenceSystems) {
+  Words rsys{"-rsys", "normal"};
+  ASSERT_EQ(Run(rsys), Success);
+  EXPECT_EQ(cb().RSys.V, 6);
+  EXPECT_EQ(cb().USys.V, 6);
+  EXPECT_EQ(cb().USys.I, 0);
+  ReleaseOptions(&cb());
+  SetUp();
+  Words both{"-usys", "Real", "-rsys", "normal"};
+  ASSERT_EQ(Run(both), Success);
+  EXPECT_EQ(cb().RSys.V, 6);
+  EXPECT_EQ(cb().USys.V, 5);
+  EXPECT_STREQ(both[2], "real");  // lower-cased in place
+}
+
+TEST_F(Parse, OpenModeWords) {
+  struct {
+    const char* word;
+    long mode;
+  } cases[] = {{"n+fp", 5}, {"n+ip", 9}, {"n", 1},    {"o+fp", 6}, {"O+IP", 10},
+               {"o", 2},    {"a+ip", 8}, {"a+fp", 4}, {"A", 0}};
+  for (const auto& c : cases) {
+    Words w{"-i1mod", c.word};
+    ASSERT_EQ(Run(w), Success) << c.word;
+    EXPECT_EQ(ib()[1].OpenMode.V, c.mode) << c.word;
+    EXPECT_EQ(ib()[1].OpenMode.I, -1);
+    // The word is left in argv in lower case.
+    std::string lower(c.word);
+    for (auto& ch : lower) ch = static_cast<char>(tolower(ch));
+    EXPECT_EQ(std::string(w[2]), lower);
+    ReleaseOptions(&cb());
+    SetUp();
+  }
+}
+
+TEST_F(Parse, NumbersAppendedToTheName) {
+  constexpr long U = LONG_MIN;  // untouched: value 1, flag 0
+  struct Case {
+    const char* name;
+    long fst, lst, inc;     // image numbers
+    long ffst, flst, finc;  // file numbers
+  } cases[] = {
+      {"name.wib,3,7", 3, 7, U, U, U, U},   {"run%%%.wib,1,20,2", U, U, U, 1, 20, 2},
+      {"name.wib,,9", U, 9, U, U, U, U},    {"name.wib,2.5", 3, U, U, U, U, U},
+      {"name.wib,-2.5", -2, U, U, U, U, U}, {"name.wib,2*3,,1+1", 6, U, 2, U, U, U},
+      {"name.wib", U, U, U, U, U, U},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Words w{"-i1nam", c.name};
+    ASSERT_EQ(Run(w), Success) << Message();
+    const ImgBlk& b = ib()[1];
+    EXPECT_STREQ(b.Name.V, c.name);  // the name keeps the whole text
+    const IO_long* got[6] = {&b.First, &b.Last, &b.Inc, &b.FFirst, &b.FLast, &b.FInc};
+    const long want[6] = {c.fst, c.lst, c.inc, c.ffst, c.flst, c.finc};
+    for (int k = 0; k < 6; k++) {
+      if (want[k] == U) {
+        EXPECT_EQ(got[k]->I, 0) << k;
+        EXPECT_EQ(got[k]->V, 1) << k;
+      } else {
+        EXPECT_EQ(got[k]->I, -1) << k;
+        EXPECT_EQ(got[k]->V, want[k]) << k;
+      }
+    }
+    ReleaseOptions(&cb());
+    SetUp();
+  }
+}
+
+TEST_F(Parse, InterpolationMinimum) {
+  const float before = Ipolmin(-1);
+  Words w{"-pmin", "0.25"};
+  ASSERT_EQ(Run(w), Success);
+  EXPECT_EQ(cb().IPMin.V, 0.25f);
+  EXPECT_EQ(Ipolmin(-1), 0.25f);
+  ReleaseOptions(&cb());
+  SetUp();
+  Words negative{"-pmin", "-1"};
+  ASSERT_EQ(Run(negative), Success);
+  EXPECT_EQ(cb().IPMin.V, -1.0f);
+  EXPECT_EQ(cb().IPMin.I, -1);
+  EXPECT_EQ(Ipolmin(-1), 0.25f);  // a negative minimum is not taken
+  Ipolmin(before);
+}
+
+TEST_F(Parse, DataTypeAndCompressionNames) {
+  Words w{"-type", "Float Value", "-cmpr", "gzip"};
+  ASSERT_EQ(Run(w), Success);
+  EXPECT_EQ(cb().OutputDataType.V, 9);
+  EXPECT_EQ(cb().OutputDataType.I, -1);
+  EXPECT_EQ(cb().OutputCompression.V, 2);
+}
+
+// Every way of failing: the status, the stored message and what stays.
+TEST_F(Parse, Failures) {
+  struct Case {
+    std::initializer_list<std::string> words;
+    int status;
+    const char* message;
+    const char* list;  // start of the word list printed, or ""
+  } cases[] = {
+      {{"-zzz"}, NoOption, "    /usr/bin/prog -zzz ... ", ""},
+      {{"-var", "-test2"}, NoOption, "    -var -test2 ... ", ""},
+      {{"-i2nam", "x"}, NoOption, "    /usr/bin/prog -i2nam ... ", ""},
+      {{"-i0nam", "x"}, NoOption, "    /usr/bin/prog -i0nam ... ", ""},
+      {{"-ixnam", "x"}, NoOption, "    /usr/bin/prog -ixnam ... ", ""},
+      {{"-i1"}, NoOption, "    /usr/bin/prog -i1 ... ", ""},
+      {{"-o"}, NoOption, "    /usr/bin/prog -o ... ", ""},
+      {{"-"}, NoOption, "    /usr/bin/prog - ... ", ""},
+      {{"+"}, NoOption, "    /usr/bin/prog + ... ", ""},
+      {{"-.5"}, NoOption, "    /usr/bin/prog -.5 ... ", ""},
+      {{"-onamx", "a"}, NoOption, "    /usr/bin/prog -onamx ... ", ""},
+      {{std::string(5000, 'x').insert(0, "-")}, NoOption, nullptr, ""},
+      {{"-ofac"}, ScanEmpty, "    -ofac ... ", ""},
+      {{"-shft", "1"}, ScanEmpty, "    1 ... ", ""},
+      {{"-type"}, ScanEmpty, "    -type ... ", ""},
+      {{"-ofac", ""}, ScanError, "    -ofac  ... ", ""},
+      {{"-i1bin", "", "2"}, ScanError, "    -i1bin  ... ", ""},
+      {{"-i1mod", "x"},
+       ScanError,
+       "    -i1mod x ... ",
+       "Use -omod with one of the following modes"},
+      {{"-omod", "="}, Success, nullptr, ""},
+      {{"-rsys", "nowhere"},
+       ScanError,
+       "    -rsys nowhere ... ",
+       "\nUse -rsys and -usys with one of the following reference systems"},
+      {{"-usys", ""}, ScanError, "    -usys  ... ", "\nUse -rsys and -usys"},
+      {{"-i1pro", "Gaxs"},
+       ScanError,
+       "    -i1pro Gaxs ... ",
+       "\nUse -pro with one of the following projection types"},
+      {{"-i1axis", "angle", "x"},
+       ScanError,
+       "    angle x ... ",
+       "\nUse -axis with one of the following axis types"},
+      {{"-type", "bytes"}, ScanError, "    -type bytes ... ", ""},
+      {{"-type", "="}, ScanError, "    -type = ... ", ""},
+      {{"-cmpr", "4"}, ScanError, "    -cmpr 4 ... ", ""},
+      {{"-add", "2.5"}, ScanError, "    -add 2.5 ... ", ""},
+      {{"-add", "(1"}, BadParenthesis, "    -add (1 ... ", ""},
+      {{"-i1fst", "1/0"}, DivByZero, "    -i1fst 1/0 ... ", ""},
+      {{"-pmin", "0.5x"}, Failed, "    -pmin 0.5x ... ", ""},
+      {{"-i1nam", "a.wib,1/0"}, DivByZero, "    -i1nam a.wib,1/0 ... ", ""},
+      {{"-i1nam", "a.wib,1e300"}, IntegerOverflow, "    -i1nam a.wib,1e300 ... ", ""},
+      {{"-h"}, StoppedAfterHelp, "    /usr/bin/prog -h ... ", "\nMain    : prog V1.0\n"},
+  };
+  for (const auto& c : cases) {
+    Words w(c.words);
+    SCOPED_TRACE(std::string(w[1]).substr(0, 40));
+    EXPECT_EQ(Run(w), c.status) << Message();
+    if (c.status == Success) {
+      ReleaseOptions(&cb());
+      SetUp();
+      continue;
+    }
+    if (c.message) {
+      EXPECT_EQ(Message(), c.message);
+    }
+    EXPECT_EQ(out_.rfind(c.list, 0), 0u) << out_;
+    if (!*c.list) {
+      EXPECT_EQ(out_, "");
+    }
+    // Both tables are released.
+    EXPECT_EQ(cb().co, nullptr);
+    EXPECT_EQ(cb().io, nullptr);
+    SetUp();
+  }
+}
+
+TEST_F(Parse, ValuesBeforeAFailureRemain) {
+  Words w{"-i1fst", "4", "-i1lst", "x+"};
+  EXPECT_NE(Run(w), Success);
+  EXPECT_EQ(ib()[1].First.V, 4);
+  EXPECT_EQ(ib()[1].Last.I, 0);
+}
+
+TEST_F(Parse, LongTextsAreCut) {
+  std::string longname(5000, 'n');
+  Words w{"-i1nam", longname};
+  ASSERT_EQ(Run(w), Success);
+  EXPECT_EQ(strlen(ib()[1].Name.V), 1023u);
+}
+
+TEST(Words, ProjectionAndAxis) {
+  struct {
+    const char* word;
+    long pro, axis;
+  } cases[] = {{"Saxs", 1, 0},      {"WAXS", 2, 0}, {"distance", 0, 1}, {"Angle", 0, 2},
+               {"NUMERATOR", 0, 3}, {"Sax", 0, 0},  {"", 0, 0},         {"Saxs ", 0, 0}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(strtopro(c.word), c.pro) << c.word;
+    EXPECT_EQ(strtoaxis(c.word), c.axis) << c.word;
+  }
+  EXPECT_EQ(strtopro(nullptr), 0);
+}
+
+TEST(Words, ReadersWithoutWord) {
+  int status = -99;
+  char text[IO_len] = "old";
+  long number = 5;
+  EXPECT_EQ(ScanLine(nullptr, text, &status), 0);
+  EXPECT_EQ(status, ScanEmpty);
+  EXPECT_EQ(ScanLong("=", &number, &status), 0);
+  EXPECT_EQ(status, Success);
+  EXPECT_EQ(number, 5);
+  EXPECT_STREQ(text, "old");
+}
+
+// ---------------------------------------------------------------------------
+// Help and listings
+
+TEST_F(Options, ShortHelp) {
+  cb().MainName = const_cast<char*>("prog");
+  testutil::Capture out(stdout);
+  ShowHelp(&cb());
+  EXPECT_EQ(out.Text(), "\nMain    : prog V1.0\nUsage   : prog <usage>\n");
+}
+
+TEST_F(Options, OptionListing) {
+  // Both image-option listings for one output and one input block.
+  cb().Help.V = 1;
+  cb().MainName = const_cast<char*>("prog");
+  testutil::Capture out(stdout);
+  ShowHelp(&cb());
+  std::string text = out.Text();
+  EXPECT_NE(text.find("\nList of options [<num of parameters>,<type>]\n \n      -test [ 0, +]"
+                      "        -h [ 0, +]        -p [ 0, +]     -shft [ 2, F] \n "),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find(" \n      -omod [ 1, M]     -onam [ 1, s]"), std::string::npos) << text;
+  EXPECT_NE(text.find(" \n   -i<n>mod [ 1, M]  -i<n>nam [ 1, s]"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nNumber of image blocks            : 2\n"
+                      "Maximum number <n> of input blocks: 1\n"
+                      "Dummy file name                   : /dev/null\n\n"
+                      "Use -omod with one of the following modes : \n"
+                      "     n+fp,     n+ip,        n\n"
+                      "     o+fp,     o+ip,        o\n"
+                      "     a+fp,     a+ip,        a\n"
+                      "\nUse -rsys and -usys with one of the following reference systems : \n"
+                      "    array,    image,   center,   region,     real,   normal,  tangens,"
+                      "     saxs\n"),
+            std::string::npos)
+      << text;
+}
+
+TEST(Listings, ShowOptionsSkipsFreeAndHiddenCodes) {
+  OptDsc dsc[7] = {{"Cmd", 1, 6}, {"ab", 1, 0},  {"", 5, 1}, {"#hid", 2, 1},
+                   {"cd", 10, 2}, {"ef", 42, 1}, {"", 0, 0}};
+  testutil::Capture out(stdout);
+  ShowOptions("-x", dsc);
+  EXPECT_EQ(out.Text(), " \n       -xab [ 0, +]      -xcd [ 2, A]      -xef [ 1, ?]\n");
+}
+
+TEST(Listings, PrintOptions) {
+  OptDsc dsc[4] = {{"Cmd", 1, 3}, {"ab", 6, 2}, {"", 5, 1}, {"", 0, 0}};
+  testutil::Capture out(stdout);
+  PrintOptions("T", dsc, 4);
+  EXPECT_EQ(out.Text(),
+            "                   T\t\t    code      ptyp\t   npar      poff\n"
+            "                   T[   0]       Cmd         1         3\n"
+            "                   T[   1]        ab         6         2\n");
+}
+
+TEST_F(Options, PrintBlocksWithNothingSet) {
+  testutil::Capture out(stdout);
+  PrintBlocks(&cb(), ib());
+  EXPECT_EQ(out.Text(), "Image Block (blkno = 0)\nImage Block (blkno = 1)\n");
+}
+
+TEST_F(Options, PrintBlocksShowsSetValues) {
+  cb().CreateVariance = {1, 1};
+  cb().OutputDataType = {9, -1};
+  cb().OutputCompression = {2, -1};
+  cb().Flg[3] = {1, 1};
+  ib()[1].OpenMode = {10, -1};
+  ib()[1].Factor.I = 1;
+  ib()[1].AxisType[2] = {3, -1};
+  testutil::Capture out(stdout);
+  PrintBlocks(&cb(), ib());
+  EXPECT_EQ(out.Text(),
+            "CommandBlock.CreateVariance.V        = 1\n"
+            "CommandBlock.OutputDataType.V        = FloatValue\n"
+            "CommandBlock.OutputCompression.V     = GzipCompression\n"
+            "CommandBlock.Flg[3].V              = 1\n"
+            "Image Block (blkno = 0)\n"
+            "Image Block (blkno = 1)\n"
+            "ImageBlock[1].OpenMode.V  = 0xa\n"
+            "ImageBlock[1] Factor.V    = 1.0\n"
+            "ImageBlock[1].AxisType[2].V    = 3\n");
+}
+
+TEST(Listings, EnumerationNames) {
+  const char* refs[] = {"<unknown>", "Array",  "Image",   "Center", "Region",
+                        "Real",      "Normal", "Tangens", "Saxs",   "<unknown>"};
+  for (long n = 0; n <= 9; n++) EXPECT_STREQ(reftostr(n), refs[n]) << n;
+  EXPECT_STREQ(reftostr(-1), "<unknown>");
+  EXPECT_STREQ(protostr(1), "Saxs");
+  EXPECT_STREQ(protostr(2), "Waxs");
+  EXPECT_STREQ(protostr(0), "<unknown>");
+  EXPECT_STREQ(axistostr(1), "Distance");
+  EXPECT_STREQ(axistostr(2), "Angle");
+  EXPECT_STREQ(axistostr(3), "Numerator");
+  EXPECT_STREQ(axistostr(4), "<unknown>");
+}
+
+TEST(Listings, WordLists) {
+  testutil::Capture out(stdout);
+  ShowPro();
+  ShowAxis();
+  EXPECT_EQ(out.Text(),
+            "\nUse -pro with one of the following projection types : \n"
+            "     Saxs,     Waxs\n"
+            "\nUse -axis with one of the following axis types : \n"
+            " Distance,    Angle, Numerator\n");
 }
 
 }  // namespace
