@@ -19,6 +19,7 @@
 #include "kelopack/KeloImageLoop.h"
 #include "kelopack/KeloOption.h"
 #include "wibpack/numio.h"
+#include "wibpack/sx.h"
 
 // Module name of this module in error reports.
 inline constexpr char SIName[] = "KeloImage";
@@ -180,5 +181,18 @@ void transform_float_2d(float* data, long dim_1, long dim_2, float dummy, float 
 // under a set cell becomes d + dd/2, which is still a dummy.  Nothing
 // happens when no dummy is defined.
 void mark_float_2d(float* array, long d_1, long d_2, float d, float dd);
+
+// ---------------------------------------------------------------------------
+// Geometry header transformation
+
+// Brings every header block 0 .. ImgBlkLen-1 that holds an image into the
+// raster orientation ori: data, variances and geometry header together.
+// Failed, with the geometry module's text as message, when that fails.
+void kelo_tf_all_images(CmdBlk* pcb, ImgBlk* ib, ImgHeadBlk* ihb, long ori, int* pstatus);
+// The geometry of a header block as a geometry record (initialised with
+// sx_new), and back: dimensions only where the record's flags are set,
+// every other value with its flag.  Failed for a missing argument.
+void kelo_header2params(const ImgHeadBlk* pihb, SXParams* params, int* pstatus);
+void kelo_params2header(ImgHeadBlk* pihb, const SXParams* params, int* pstatus);
 
 #endif
