@@ -144,22 +144,23 @@ SXParams* sx_tf_params(SXParams* params_out, const SXParams* params_in, long ori
         if (showtemp) printf("inp->dis.V = %lg (updated)\n", inp.dis.V);
       }
 
-      if (rot && inp.bcen1.I && inp.pix1.I && (inp.bdis.I || inp.dis.I)) defined = 1;
-      if (!inp.cen1.I) {
-        if (r2t_cen1(&inp.cen1.V, inp.pix1.V, inp.bcen1.V, inp.bdis.V, R)) {
-          return fail(SX_CENTER_CALCULATION_ERROR);
+      // The PONI of each axis from its beam centre.
+      typedef int (*CenFromBeam)(double*, double, double, double, const double[3][3]);
+      struct Axis {
+        SXD &bcen, &pix, &cen;
+        CenFromBeam from_beam;
+        const char* label;
+      } axes[2] = {{inp.bcen1, inp.pix1, inp.cen1, r2t_cen1, "inp->cen1.V"},
+                   {inp.bcen2, inp.pix2, inp.cen2, r2t_cen2, "inp->cen2.V"}};
+      for (Axis& a : axes) {
+        if (rot && a.bcen.I && a.pix.I && (inp.bdis.I || inp.dis.I)) defined = 1;
+        if (!a.cen.I) {
+          if (a.from_beam(&a.cen.V, a.pix.V, a.bcen.V, inp.bdis.V, R)) {
+            return fail(SX_CENTER_CALCULATION_ERROR);
+          }
+          a.cen.I = defined && a.bcen.I && a.pix.I && inp.bdis.I;
+          if (showtemp) printf("%s = %lg (updated)\n", a.label, a.cen.V);
         }
-        inp.cen1.I = defined && inp.bcen1.I && inp.pix1.I && inp.bdis.I;
-        if (showtemp) printf("inp->cen1.V = %lg (updated)\n", inp.cen1.V);
-      }
-
-      if (rot && inp.bcen2.I && inp.pix2.I && (inp.bdis.I || inp.dis.I)) defined = 1;
-      if (!inp.cen2.I) {
-        if (r2t_cen2(&inp.cen2.V, inp.pix2.V, inp.bcen2.V, inp.bdis.V, R)) {
-          return fail(SX_CENTER_CALCULATION_ERROR);
-        }
-        inp.cen2.I = defined && inp.bcen2.I && inp.pix2.I && inp.bdis.I;
-        if (showtemp) printf("inp->cen2.V = %lg (updated)\n", inp.cen2.V);
       }
     } else {
       // Waxs: beam centre and PONI coincide.  Given values are kept; a
