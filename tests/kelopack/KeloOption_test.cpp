@@ -8,30 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "KeloOption_fixture.h"
 #include "kelopack/KeloError.h"
 #include "testutil.h"
 #include "wibpack/ipol.h"
 
 namespace {
 
-// A command block with one output and one input block, initialised.
-struct Blocks {
-  CmdBlk cb;
-  ImgBlk ib[2];
-};
-
-class Options : public ::testing::Test {
- protected:
-  void SetUp() override {
-    b_ = std::make_unique<Blocks>();
-    InitOptions("<usage>", "prog V1.0", nullptr, 1, &cb(), b_->ib, 2);
-  }
-  void TearDown() override { ReleaseOptions(&cb()); }
-  CmdBlk& cb() { return b_->cb; }
-  ImgBlk* ib() { return b_->ib; }
-
-  std::unique_ptr<Blocks> b_;
-};
+using Options = OptionBlocks;
 
 // The set flags of every value record of the blocks.
 std::vector<int> CommandFlags(const CmdBlk& c) {
@@ -228,7 +212,6 @@ TEST_F(Options, CheckOptionDuplication) {
   for (const auto& c : cases)
     EXPECT_EQ(CheckOptionDuplication(&cb(), c.name) != 0, c.taken != 0) << c.name;
 }
-
 
 // ---------------------------------------------------------------------------
 // Parsing

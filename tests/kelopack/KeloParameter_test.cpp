@@ -7,40 +7,26 @@
 #include <string>
 #include <vector>
 
+#include "KeloOption_fixture.h"
 #include "kelopack/KeloError.h"
 #include "testutil.h"
 
 namespace {
 
-struct Blocks {
-  CmdBlk cb;
-  ImgBlk ib[2];
-};
+using Parameters = OptionBlocks;
 
-class Parameters : public ::testing::Test {
- protected:
-  void SetUp() override {
-    b_ = std::make_unique<Blocks>();
-    InitOptions("<usage>", "prog V1.0", nullptr, 1, &cb(), b_->ib, 2);
-  }
-  void TearDown() override { ReleaseOptions(&cb()); }
-  CmdBlk& cb() { return b_->cb; }
-  ImgBlk* ib() { return b_->ib; }
-
-  std::unique_ptr<Blocks> b_;
-};
-
-// The filter program's own parameters.
+// Defines parameters like the filter program's own: a text, a flag, two
+// integer and five float expressions.
 void DefineNine(CmdBlk* pcb) {
-  option_define(IO_TypeLine, "mnam", "msk.wib", pcb);
-  option_define(IO_TypeFlag, "msk", "FALSE", pcb);
-  option_define(IO_TypeLvexp, "rmsk", "4", pcb);
-  option_define(IO_TypeLvexp, "mode", "0", pcb);
-  option_define(IO_TypeFlexp, "chi2", "5.0", pcb);
-  option_define(IO_TypeFlexp, "max", "0.0", pcb);
-  option_define(IO_TypeFlexp, "w", "4.0", pcb);
-  option_define(IO_TypeFlexp, "wa", "4.0", pcb);
-  option_define(IO_TypeFlexp, "a", "1.0", pcb);
+  const struct {
+    int ptyp;
+    const char* name;
+    const char* defval;
+  } nine[] = {
+      {IO_TypeLine, "mnam", "msk.wib"}, {IO_TypeFlag, "msk", "FALSE"}, {IO_TypeLvexp, "rmsk", "4"},
+      {IO_TypeLvexp, "mode", "0"},      {IO_TypeFlexp, "chi2", "5.0"}, {IO_TypeFlexp, "max", "0.0"},
+      {IO_TypeFlexp, "w", "4.0"},       {IO_TypeFlexp, "wa", "4.0"},   {IO_TypeFlexp, "a", "1.0"}};
+  for (const auto& d : nine) option_define(d.ptyp, d.name, d.defval, pcb);
 }
 
 TEST_F(Parameters, SlotsInDefinitionOrder) {
@@ -223,7 +209,7 @@ TEST_F(Parameters, EvaluationErrorsOfTheReaders) {
 TEST_F(Parameters, KeysAreReplacedForTheCurrentImages) {
   DefineNine(&cb());
   cb().Flexp[2] = {"[INUM]*2", -1};  // w
-  cb().Lvexp[0] = {"[INUM]+1", 1};  // rmsk
+  cb().Lvexp[0] = {"[INUM]+1", 1};   // rmsk
   cb().Lin[0] = {"m[INUM].wib", 1};  // mnam
   int status = -99;
   for (long image : {3L, 8L}) {

@@ -144,9 +144,9 @@ TEST(FilterProgram, Failures) {
 
 TEST(FilterProgram, BadWordsNeverCrash) {
   std::string huge(5000, 'x');
-  const std::vector<std::string> cases = {
-      "-" + huge,      "-i1nam " + huge, "-ofac " + huge, "'' -h",       "-w ''",
-      "-i1nam " + huge + ",1,2", "-i1mod ''", "-type ''",   "-cmpr ''"};
+  const std::vector<std::string> cases = {"-" + huge,  "-i1nam " + huge, "-ofac " + huge,
+                                          "'' -h",     "-w ''",          "-i1nam " + huge + ",1,2",
+                                          "-i1mod ''", "-type ''",       "-cmpr ''"};
   for (const std::string& words : cases) {
     auto r = Filter(words);
     EXPECT_NE(r.exit_code, -1) << words.substr(0, 40);  // ended by a signal
