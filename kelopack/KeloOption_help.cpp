@@ -9,6 +9,7 @@
 #include "kelopack/KeloInput.h"
 #include "kelopack/KeloOption.h"
 #include "kelopack/KeloOption_internal.h"
+#include "kelopack/KeloRoutine.h"
 #include "wibpack/numio.h"
 #include "wibpack/reference.h"
 #include "wibpack/wibio.h"
@@ -51,8 +52,7 @@ void ShowHelp(const CmdBlk* pcb) {
   printf("%s\n", KeloInputVersion());
   printf("%s\n", KeloOptionVersion());
   printf("%s\n", KeloImageVersion());
-  // The version of the routines module follows here once that module is
-  // part of the framework.
+  printf("%s\n", KeloRoutineVersion());
   printf("%s\n", numio_version());
   printf("%s\n", wibio_version());
 
