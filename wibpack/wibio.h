@@ -273,6 +273,162 @@ int wib_free_header(const char* header_key);
 // ---------------------------------------------------------------------------
 // Files
 // ---------------------------------------------------------------------------
+//
+// Every operation below reports through *pErrorValue (a WibErrorValue,
+// RoutineSucceeded on success) and *pstatus (status_success or
+// status_error); either pointer may be null.  Blocks are named by stream,
+// block number DataNumber and memory number DataChain (1: images, -1: their
+// variances, 0: the general block).  One block per file is active at a
+// time: reading or writing another block of the same file writes the
+// active one (if it changed) and releases it.
+
+// Opens a file in mode "read" (existing, read only; a name ending in .gz or
+// .Z is decompressed into a scratch copy), "old" (existing, read and
+// update), "new" (created or emptied; a compressed name is compressed when
+// closed), "any" ("old" if the file exists, else "new") or "temp" (in memory
+// only).  A file that does not start like a Wib file is read as a BSL file
+// ("read" and "old").  Returns the stream number 0..WibMaxFiles-1, or -1 (a
+// failed open keeps no table entry).
+long wib_open_data_file(const char* fname, const char* mode, int* pErrorValue, int* pstatus);
+// The stream under which a file of exactly this name is open, or -1 (status
+// success).  IncompatibleOpeningModes (with the stream) when the open file
+// does not allow mode.
+long wib_search_stream(const char* fname, const char* mode, int* pErrorValue, int* pstatus);
+// 1 if block DataNumber of memory DataChain exists (memory 0: the general
+// block), else 0.
+int wib_test_header(long stream, long DataNumber, int DataChain, int* pErrorValue, int* pstatus);
+// 1 with the smallest and largest block number of memory DataChain, else 0
+// (CouldNotFindHeader: no such memory; NoDataBlocksFound: no block in it).
+int wib_search_minmax_number(long stream, int DataChain, long* pMinNumber, long* pMaxNumber,
+                             int* pErrorValue, int* pstatus);
+// Writes what is pending, compresses a "new" file with a compressed name and
+// closes the stream.  A stream outside the table closes without effect.
+void wib_close_data_file(long stream, int* pErrorValue, int* pstatus);
+// "\n<text>\n" of an error value ("\nUnknownErrorValue : <n>\n" for other
+// values).  The text stays valid for the whole run.
+const char* wib_report_data_error(int ErrorValue);
+
+// ---------------------------------------------------------------------------
+// Reading
+// ---------------------------------------------------------------------------
+//
+// Results: 0 when the block (CouldNotFindHeader) or the key
+// (CouldNotFindSymbol) does not exist, else 1; a result of 1 may come with
+// status error too.  Keys a block lacks are taken from the general block,
+// except keys beginning with "WIB_".
+
+// Adds every key of the general block and of the block (not the "WIB_"
+// keys) with its decoded value to the header list header_key (created if
+// needed; keys of the block replace those of the general block).
+int wib_read_header(long stream, long DataNumber, int DataChain, const char* header_key,
+                    int* pErrorValue, int* pstatus);
+// A header value evaluated as integer or floating-point expression.
+int wib_read_header_long(long stream, long DataNumber, int DataChain, const char* keyword,
+                         long* Value, int* pErrorValue, int* pstatus);
+int wib_read_header_float(long stream, long DataNumber, int DataChain, const char* keyword,
+                          float* Value, int* pErrorValue, int* pstatus);
+// *String points to the decoded value inside the library, valid until the
+// block is released or the key written again.
+int wib_read_header_string(long stream, long DataNumber, int DataChain, const char* keyword,
+                           const char** String, int* pErrorValue, int* pstatus);
+// The decoded value copied into Value (at least WibMaxLinLen + 1 bytes): at
+// most WibMaxLinLen characters and a NUL.
+int wib_read_header_line(long stream, long DataNumber, int DataChain, const char* keyword,
+                         char* Value, int* pErrorValue, int* pstatus);
+// Dimension array of the block's data (element 0 = number of dimensions n,
+// elements 1..n = sizes) and the byte size of the stored array.  A caller's
+// array in *pDim states its capacity in element 0 and receives the sizes
+// (NotNdData when a further size is not 1); with *pDim null the library's
+// array is handed out (valid until the block is released).
+int wib_read_data_dimension(long stream, long DataNumber, int DataChain, long** pDim,
+                            size_t* pDataArraySize, int* pErrorValue, int* pstatus);
+// The block's data converted to MachineType (value offset added, machine
+// byte order, raster configuration 1).  A caller's buffer in *ppData of
+// *pDataArraySize bytes receives them when large enough (else
+// DataBufferTooSmall); with *ppData null the library's array is handed out
+// (valid until the block is released).  *pDataArraySize receives the
+// capacity of the returned array; *pDim as for wib_read_data_dimension.
+void wib_read_data(long stream, long DataNumber, int DataChain, long** pDim,
+                   size_t* pDataArraySize, void** ppData, long MachineType, int* pErrorValue,
+                   int* pstatus);
+// The stored array without conversion into the caller's buffer pData of
+// *pDataArraySize bytes, with its data type, value offset, byte order and
+// raster configuration (any of these pointers may be null).
+void wib_read_data_raw(long stream, long DataNumber, int DataChain, long** pDim,
+                       size_t* pDataArraySize, void* pData, long* pDataType,
+                       long* pDataValueOffset, long* pByteOrder, long* pRasterConfiguration,
+                       int* pErrorValue, int* pstatus);
+
+// ---------------------------------------------------------------------------
+// Writing
+// ---------------------------------------------------------------------------
+//
+// Header values are kept with the block until its data are written (or the
+// block is left); a value written for an existing key replaces it; values
+// of any length are stored.  Writing the data puts the whole block on disk.
+// Results: 1 on success, 0 on failure.
+
+int wib_write_header_string(long stream, long DataNumber, int DataChain, const char* keyword,
+                            const char* Value, int* pErrorValue, int* pstatus);
+int wib_write_header_line(long stream, long DataNumber, int DataChain, const char* keyword,
+                          const char* Value, int* pErrorValue, int* pstatus);
+// Value as "%ld".
+int wib_write_header_long(long stream, long DataNumber, int DataChain, const char* keyword,
+                          long Value, int* pErrorValue, int* pstatus);
+// Value with WibNDigitsFloat significant digits (in unit for the _unit
+// form, e.g. "1.5_mm").
+int wib_write_header_float(long stream, long DataNumber, int DataChain, const char* keyword,
+                           float Value, int* pErrorValue, int* pstatus);
+int wib_write_header_unit(long stream, long DataNumber, int DataChain, const char* keyword,
+                          float Value, const char* unit, int* pErrorValue, int* pstatus);
+// Every element of the header list header_key.
+int wib_write_header(long stream, long DataNumber, int DataChain, const char* header_key,
+                     int* pErrorValue, int* pstatus);
+// Removes a key and its continuation keys ("WIB_" keys cannot be removed);
+// a block that does not exist is a success without effect.
+int wib_delete_key(long stream, long DataNumber, int DataChain, const char* keyword,
+                   int* pErrorValue, int* pstatus);
+// Writes the array pData of machine type MachineType with the dimensions
+// Dim (element 0 = n, elements 1..n = sizes, each at least 1), converted to
+// the output data type and value offset set by wib_set_datatype and
+// wib_set_datavalueoffset, compressed as set by wib_set_datacompression.
+void wib_write_data(long stream, long DataNumber, int DataChain, const long* Dim,
+                    const void* pData, long MachineType, int* pErrorValue, int* pstatus);
+// Writes an array that is already in its stored form.
+void wib_write_data_raw(long stream, long DataNumber, int DataChain, const long* Dim,
+                        const void* pData, long DataType, long DataValueOffset, long ByteOrder,
+                        long RasterConfiguration, int* pErrorValue, int* pstatus);
+
+// ---------------------------------------------------------------------------
+// History lines
+// ---------------------------------------------------------------------------
+//
+// A history block, named by a history key, holds the command line being
+// built from the arguments of this run and the lines "History-1",
+// "History-2", ... read from an input header; both are written into an
+// output header, the command line under the next free "History-" number.
+
+#define HISTORY_KEY_PREFIX "History-"
+// Longest command line kept (characters).
+#define MaxHistoryLineSize (2048 + 1)
+
+// Creates the history block, or empties an existing one: 1, or 0.
+int wib_history_new(const char* history_key);
+// Appends an argument to the command line (in double quotes when it is
+// empty or holds white space or one of "()[]{}*", unless it begins with a
+// double quote): 1, or 0 when the block does not exist.
+int wib_history_argv(const char* history_key, const char* argument);
+// The next argument counts (take) or does not count (skip) for the length
+// of the written command line, which ends with the last counted argument.
+int wib_history_take(const char* history_key);
+int wib_history_skip(const char* history_key);
+// Reads the history lines of a block: 1, or 0.
+int wib_read_header_history(long stream, long DataNumber, int DataChain,
+                            const char* history_key, int* pErrorValue, int* pstatus);
+// Writes the history lines read and the command line into a block: 1, or
+// 0.
+int wib_write_header_history(long stream, long DataNumber, int DataChain,
+                             const char* history_key, int* pErrorValue, int* pstatus);
 
 // Releases every entry of the file table (closing open streams without
 // writing pending blocks): 0, or -1 when a stream could not be closed.

@@ -10,6 +10,15 @@
 //                     unsigned decimals, dimensions, data description)
 //   wibio_types.cpp   data types, conversion, byte swapping, output settings,
 //                     versions, debug
+//   wibio_open.cpp    opening files, reading the general block, locating
+//                     blocks, file reports, stream and block queries
+//   wibio_bsl.cpp     BSL files presented as read-only Wib files
+//   wibio_read.cpp    opening blocks for reading, header values, dimensions,
+//                     loading and converting data arrays
+//   wibio_write.cpp   opening blocks for writing, header values, data
+//                     arrays, putting blocks on disk, the block counter
+//   wibio_close.cpp   closing files, error value texts
+//   wibio_history.cpp history lines of command lines and headers
 //
 // Model: FileTable[stream] -> chains (one per memory, sorted by chain key)
 // -> blocks (sorted numerically by block key) -> symbols (sorted by key).
@@ -478,5 +487,101 @@ int Convert2Double(void* Out, const void* In, long ValueOffset, long MachineType
 // Byte size of a data array: product of dim times size; -1 on overflow or
 // for a bad dimension array.
 int array_bytes(const long* dim, size_t size, size_t* pbytes);
+
+// ---------------------------------------------------------------------------
+// Files (wibio_open.cpp, wibio_bsl.cpp, wibio_read.cpp, wibio_write.cpp,
+// wibio_close.cpp)
+// ---------------------------------------------------------------------------
+
+// Opening modes.
+constexpr const char* Read = "read";
+constexpr const char* Old = "old";
+constexpr const char* New = "new";
+constexpr const char* Any = "any";
+constexpr const char* Temp = "temp";
+
+// Stores an error value through pErrorValue and its status (status_error
+// for every value but RoutineSucceeded) through pstatus; both may be null.
+void set_result(int* pErrorValue, int* pstatus, int errval);
+
+// The used file table entry of a stream; null with *perrval InvalidStream
+// (stream outside 0..WibMaxFiles-1) or NoFileOpen (entry unused).
+DFile* used_file(long stream, int* perrval);
+
+// Takes the first unused entry of the file table, resets it, marks it used
+// and copies the name: its stream number, or -1 when none is left.
+long take_file_entry(const char* fname);
+// Creates the general block in memory (chain "General", block "All", the
+// chain key definition of memory 1) and makes it the active block; internal
+// for files without general header on disk and temporary files.  0 or -1.
+int create_general_block(DFile* file);
+
+// A usable block boundary from the text of "WIB_BlockBoundary": values from
+// 1 to MAX_BLOCK_BOUNDARY; 0, garbage and larger values give 1 with
+// *pvalid (may be null) 0.
+#define MAX_BLOCK_BOUNDARY (1UL << 24)
+unsigned long block_boundary_value(const char* text, int* pvalid);
+// The directory of a file name followed by '/': the name up to its last
+// '/', or the current directory.
+std::string directory_of(const char* fname);
+// Seeks to an absolute position; -1 for positions beyond the range of a
+// stream position or a failing seek.
+int seek_to(FILE* channel, unsigned long position);
+// Size of the file behind a stream (the stream position is kept); -1 when
+// unknown.
+long stream_size(FILE* channel);
+
+// File error or warning report on standard error: the message, the file
+// name, the position and the ID of the last block located.
+void print_file_report(const DFile* file, unsigned long position, const char* message,
+                       int warning);
+
+// Presents a BSL file as a read-only Wib file (wibio_bsl.cpp): the stream
+// number, or -1 with *perrval set (the entry is released again).
+long open_as_bsl_file(const char* fname, const char* mode, int* perrval);
+
+// The chain of a memory number and (pblock not null) the block of a block
+// number: 0, or MissingKeyDefinition, or CouldNotFindHeader when missing.
+int find_data_block(DFile* file, long DataNumber, long DataChain, DChain** pchain,
+                    DBlock** pblock);
+// Opening a block of a stream for reading (open_read_block) or writing
+// (open_write_block): writes and releases another active block of the file,
+// loads the header of a block that is on disk and makes the block active.
+// 0 with *pblock, or an error value (CouldNotFindHeader for a missing block
+// when reading).
+int open_read_block(long stream, long DataNumber, long DataChain, DFile** pfile, DBlock** pblock);
+int open_write_block(long stream, long DataNumber, long DataChain, DFile** pfile,
+                     DBlock** pblock);
+// Loads the header symbols of a block from disk: 0, or ReadDataError.
+int get_data_header(DFile* file, DBlock* block);
+// Loads the header of a block that is not loaded: from disk when the block
+// has a place there, else as an empty header.  0, or ReadDataError.
+int load_header(DFile* file, DBlock* block);
+
+// Loads the binary array of a block (dimensions and description from its
+// header) into buffer (buflen bytes), or into an array of the library: 0 or
+// an error value.  must_use_buffer: the data must go into buffer.
+int get_binary_array(DBlock* block, void* buffer, size_t buflen, int must_use_buffer);
+// Brings the loaded data of a block into machine order, raster
+// configuration 1 and MachineType with the value offset added, into buffer
+// if given: 0 or an error value.
+int renorm_data_array(DBlock* block, void* buffer, size_t buflen, long MachineType);
+// Copies dimensions into a caller's array of capacity dest[0]: -1 when a
+// dimension beyond the capacity is not 1.
+int copydim(long* dest, const long* src);
+
+// Writes the active block of a file if it changed and releases it: 0 or an
+// error value.  A block that cannot be written is marked bad; it is released
+// all the same, so that it keeps no pointer to the caller's data.
+int disk_write_block(DFile* file);
+// Puts one block on disk (sync_data_block, flush_data_block,
+// update_general): 0 or -1 (the block is then marked bad).
+int put_data_block(DFile* file, DBlock* block);
+int sync_data_block(DFile* file, DBlock* block);
+int flush_data_block(DFile* file, DBlock* block);
+int update_general(DFile* file);
+// Releases a block: its symbols and data unless they are internal or it is
+// the general block.
+void release_data_block(DBlock* block);
 
 #endif

@@ -10,6 +10,7 @@
 #include <new>
 #include <type_traits>
 
+#include "wibpack/cmpr.h"
 #include "wibpack/numio.h"
 #include "wibpack/raster.h"
 #include "wibpack/wibio_internal.h"
@@ -498,4 +499,5 @@ void wibio_debug(int debug) {
   WIBIO_debug = debug;
   raster_debug(debug);
   numio_debug(debug);
+  cmpr_debug(debug);
 }
