@@ -369,4 +369,64 @@ const char* reftostr(long refsys);
 const char* protostr(long protyp);
 const char* axistostr(long axistyp);
 
+// ---------------------------------------------------------------------------
+// Positional arguments and prompting
+//
+// After ReadOptions a program reads its remaining settings in a fixed order:
+// argv_start, one reader per value (each consumes exactly one position of
+// the command line, whether a word is there or not), argv_end.  For each
+// value:
+//   - if no option set it (I == 0), V becomes the default defval;
+//   - a word "..." skips the value (V stays, I is not set), a word "=" keeps
+//     V and marks it set, any other word replaces V and marks it set; at the
+//     end of the command line the default is taken and marked set;
+//   - in prompt mode (Prompt.V) the reader then asks on infile, offering V
+//     as default: an answer sets the value; "..." or an empty answer without
+//     default leaves it unset; an abort word ends with status Abort;
+//   - a value that stays unset prints "... skipped".
+// An expression text (flexp, lvexp) never becomes empty: an empty result
+// restores the text the record held before the call and prints "...
+// skipped".  A line may be empty; its prompt always shows the default.
+// Number readers evaluate a word at once; an invalid word becomes the error
+// message and its status is returned.  With TestBit the readers print their
+// position and the value taken.  Every reader appends the value (or "...")
+// to the history line of the run.
+
+// Words printed by the readers.
+extern const char InputSkipped[];  // "... skipped"
+extern const char InputValue[];    // "Value ="
+
+// Prompt mode, unless the option "p" chose it: on exactly when fewer than
+// narg words follow the options.
+void argv_start(CmdBlk* pcb, int narg);
+// Consumes the rest of the command line; surplus words give a warning and
+// the usage line on standard error (the status is not changed).
+void argv_end(CmdBlk* pcb);
+
+void argv_line(CmdBlk* pcb, const char* promptline, IO_line* value, const char* defval,
+               int* pstatus);
+void argv_flexp(CmdBlk* pcb, const char* promptline, IO_flexp* value, const char* defval,
+                int* pstatus);
+void argv_lvexp(CmdBlk* pcb, const char* promptline, IO_lvexp* value, const char* defval,
+                int* pstatus);
+// Integer expression.
+void argv_long(CmdBlk* pcb, const char* promptline, IO_long* value, long defval,
+               int* pstatus);
+// Integer expression (TRUE, FALSE, yes, no or a number) stored as 0 or 1.
+void argv_flag(CmdBlk* pcb, const char* promptline, IO_long* value, long defval,
+               int* pstatus);
+// Float expression; argv_coord and argv_dist read a coordinate and a
+// distance the same way (units allowed, no conversion between reference
+// systems).
+void argv_float(CmdBlk* pcb, const char* promptline, IO_float* value, float defval,
+                int* pstatus);
+void argv_coord(CmdBlk* pcb, const char* promptline, IO_float* value, float defval,
+                int* pstatus);
+void argv_dist(CmdBlk* pcb, const char* promptline, IO_float* value, float defval,
+               int* pstatus);
+// Reads Name of image block blkno with argv_line; numbers appended to the
+// name (name,first,last,increment) then set its image or file numbers.
+void argv_filename(CmdBlk* pcb, const char* promptline, ImgBlk* ib, int blkno,
+                   const char* defval, int* pstatus);
+
 #endif
