@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "kelopack/KeloDefinition.h"
 #include "kelopack/KeloError.h"
 #include "kelopack/KeloExpression.h"
 #include "kelopack/KeloInput.h"
@@ -585,8 +586,8 @@ void ReadOptions(char* argv[], int* parg_no, CmdBlk* pcb, ImgBlk* ib, int* pstat
   SetKeloError(SOName, "ReadOptions", nullptr);
   *pstatus = Success;
 
-  // The history line "i0" of this run starts here (wib_history_new) once the
-  // history functions of the file library are available.
+  // The history line of this run: the program and the words consumed.
+  wib_history_new(KeloHistoryKey);
 
   int blk_no, opt_no, opt_onoff;
   while (FindOption(argv, parg_no, pcb, &blk_no, &opt_no, &opt_onoff, pstatus)) {
@@ -609,9 +610,12 @@ void ReadOptions(char* argv[], int* parg_no, CmdBlk* pcb, ImgBlk* ib, int* pstat
     }
   }
 
-  // Here the program's base name and argv[1] .. argv[*parg_no] are appended
-  // to the history line "i0" (wib_history_argv) once the history functions
-  // of the file library are available.
+  if (argv[0]) {
+    char program[IO_len];
+    RightFR(argv[0], "/", program, IO_len);
+    wib_history_argv(KeloHistoryKey, program);
+    for (int k = 1; k <= *parg_no; k++) wib_history_argv(KeloHistoryKey, argv[k]);
+  }
 
   if (pcb->TestBit) {
     printf("List :");

@@ -12,6 +12,7 @@
 #include "kelopack/KeloError.h"
 #include "testutil.h"
 #include "wibpack/ipol.h"
+#include "wibpack/wibio.h"
 
 namespace {
 
@@ -511,6 +512,30 @@ TEST_F(Parse, Failures) {
     EXPECT_EQ(cb().io, nullptr);
     SetUp();
   }
+}
+
+// The command line recorded under "i0", as written into an output header.
+std::string HistoryLine() {
+  int err, status;
+  long s = wib_open_data_file("history", "temp", &err, &status);
+  wib_write_header_string(s, 1, 1, "Title", "output", &err, &status);
+  wib_write_header_history(s, 1, 1, "i0", &err, &status);
+  const char* value = nullptr;
+  wib_read_header_string(s, 1, 1, "History-1", &value, &err, &status);
+  std::string line = value && !err ? value : "<none>";
+  wib_close_data_file(s, &err, &status);
+  return line;
+}
+
+TEST_F(Parse, HistoryLineHoldsTheProgramAndEveryConsumedWord) {
+  Words none{"in.wib"};
+  ASSERT_EQ(Run(none), Success);
+  EXPECT_EQ(HistoryLine(), "prog");
+  ReleaseOptions(&cb());
+  SetUp();
+  Words some{"-i1nam", "a b.wib", "-i1bin", "=", "2", "+var", "in.wib", "-5"};
+  ASSERT_EQ(Run(some), Success);
+  EXPECT_EQ(HistoryLine(), "prog -i1nam \"a b.wib\" -i1bin = 2 +var");
 }
 
 TEST_F(Parse, ValuesBeforeAFailureRemain) {
