@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "wibpack/wibio.h"
+
 namespace {
 
 SEBlk KeloErrBlk;
@@ -135,8 +137,10 @@ int ReportKeloStatus(int Status, int ExitFlag) {
     if (KeloErrBlk.ModuleName) fprintf(stderr, "MODULE   : %s\n", KeloErrBlk.ModuleName->c_str());
     if (KeloErrBlk.RoutineName) fprintf(stderr, "ROUTINE  : %s\n", KeloErrBlk.RoutineName->c_str());
     if (KeloErrBlk.Message) fprintf(stderr, "%s\n", KeloErrBlk.Message->c_str());
-    if (Status == ExternalErrorReport && KeloErrBlk.ReportError) {
-      const char* text = KeloErrBlk.ReportError(KeloErrBlk.ExternalError);
+    if (Status == ExternalErrorReport) {
+      // Without a registered text function the Wib library's own texts.
+      const char* text = KeloErrBlk.ReportError ? KeloErrBlk.ReportError(KeloErrBlk.ExternalError)
+                                                : wib_report_data_error(KeloErrBlk.ExternalError);
       if (text) fprintf(stderr, "%s\n", text);
     }
   }

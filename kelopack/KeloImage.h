@@ -76,6 +76,74 @@ void balance_header_block(CmdBlk* pcb, int blkno, long* num, ImgBlk* ib, ImgHead
 void BalanceHeaderBlock(CmdBlk* pcb, ImgBlk* ib, int blkno, long* num, ImgHeadBlk* ihb,
                         int* pstatus);
 
+// ---------------------------------------------------------------------------
+// Input images
+//
+// Header blocks passed to the routines below must have been initialised
+// (kelo_new_all_images or init_header_block); what they held is released.
+
+// The Wib library's text of one of its error values; the image module
+// registers it in the error block with every library call it makes.
+const char* ReportKeloImageError(int ExternalError);
+
+// Reads image num[blkno] of block blkno (memory Memory of the image block)
+// into header block blkno: the header keys of the framework (a value that
+// is not a number fails with the key as message), with PassHeader the
+// complete header into the header list "i<blkno>", for block 1 the history
+// lines; then the options of the block (balance_header_block), the data
+// (and the variance block of memory -Memory with CreateVariance) and the
+// conditioning.  The dummy file gives an image of the balanced dimensions
+// filled with the dummy value.  Data read from a file keep the dimensions
+// of the file.  Returns 0 when the image does not exist or the block has no
+// open file (FileMustBeOpened), 1 when it exists, read or not: the status
+// tells which.  I becomes 1 after success.
+int ReadImage(CmdBlk* pcb, ImgBlk* ib, int blkno, long* num, ImgHeadBlk* ihb, int* pstatus);
+// The same without the data (only the dimensions and the geometry change
+// by conditioning).
+int ReadImageHeader(CmdBlk* pcb, ImgBlk* ib, int blkno, long* num, ImgHeadBlk* ihb,
+                    int* pstatus);
+int read_kelo_image(CmdBlk* pcb, ImgBlk* ib, int blkno, long* num, ImgHeadBlk* ihb, int DontRead,
+                    int* pstatus);
+
+// ---------------------------------------------------------------------------
+// Output images
+
+// Creates header and arrays of output block blkno for image num[blkno]:
+// the header of template (may be null), then the options of the image
+// block, then InitFunction (may be null).  Data are filled with the dummy,
+// variances (CreateVariance and Memory > 0) with -1.  The image counts as
+// created (I 1) when the block's file may take it: FileProtected for a
+// file opened with IO_FileProtect, ImageProtected when the image exists
+// and IO_ImageProtect is set; without a stream I stays 0; in the dummy
+// file it is created and never written.  With a header list in the
+// template (headers passed through) that header is written into the image
+// at once.  InvalidOrientation for an orientation outside 1 .. 16.
+void NewImage(CmdBlk* pcb, ImgBlk* ib, int blkno, long* num, ImgHeadBlk* ihb,
+              ImgHeadBlk* templ, KeloImageFunction InitFunction, int* pstatus);
+// The same without arrays.
+void NewImageHeader(CmdBlk* pcb, ImgBlk* ib, int blkno, long* num, ImgHeadBlk* ihb,
+                    ImgHeadBlk* templ, KeloImageFunction InitFunction, int* pstatus);
+void new_image_header(CmdBlk* pcb, ImgBlk* ib, int blkno, long* num, ImgHeadBlk* ihb,
+                      ImgHeadBlk* templ, KeloImageFunction InitFunction, int* pstatus);
+// Writes the image of header block blkno: conditioning with its own
+// values, marking of its dummy pixels, the header keys, the data into
+// memory m = Memory of the image block and, with a variance array and
+// m > 0, the variances into memory -m (header "Dummy" = -1).  Nothing is
+// written into the dummy file.  HeaderNotInitialized when the block holds
+// no image, Failed when it holds no data array.
+void WriteImage(CmdBlk* pcb, ImgBlk* ib, int blkno, ImgHeadBlk* ihb, int* pstatus);
+// Writes the header keys of pihb into image ImNum of memory ImageChain, in
+// this order: "KeloDataVersion", "Dummy", "DDummy", the offsets (always,
+// after set_output_header_defaults), then what is known of the centres,
+// bin sizes ("BSize_1" and "BSize_2" also whenever a bin size is not 1),
+// pixel sizes, "SampleDistance", "WaveLength", the detector rotations (in
+// "deg"), "Title", "Time", and orientation, projection and axis types when
+// they are above 1 or a header list is held; last the history lines (a
+// failure there is ignored).  *pErrorValue receives the library's error
+// value.
+void write_image_header(int stream, long ImageChain, ImgHeadBlk* pihb, int* pErrorValue,
+                        int* pstatus);
+
 // Copies a header block for a new image: image number, loop counts, byte
 // length, dimensions and data as given, no stream; DoNotScale, the header
 // list, Dummy, DDummy, Title, Time and the geometry (geo_header_copy) from
@@ -98,6 +166,49 @@ void set_output_header_defaults(ImgHeadBlk* pihb);
 // StreamOpenMode, FileNumber and FileName (the name after the file number
 // was put into its pattern; empty when closed).  Two blocks that name the
 // same file share one stream.
+
+// Opens the file of block blkno: fname with its trailing parameters removed
+// and FileNumber put into its number pattern becomes the block's FileName
+// and FileNumber; the command block's output settings are handed to the
+// Wib library first.  The name "/dev/null" adds IO_Dummy to the mode, which
+// is stored in StreamOpenMode.  With IO_DontOpen or IO_Dummy no stream is
+// opened.  Otherwise the Wib library mode follows OpenMode: IO_Old "read"
+// (IO_FileProtect) or "old", the file must exist (else FileNotFound);
+// IO_New "new"; neither "read" (IO_FileProtect) or "any".  A stream that
+// the library already has open for the same file is shared.
+// FileAlreadyOpened when the block has a stream, FileNameError when no
+// name can be formed, ExternalErrorReport for failures of the library.
+void OpenImageFile(CmdBlk* pcb, ImgBlk* ib, int blkno, const char* fname, long FileNumber,
+                   long OpenMode, int* pstatus);
+// Closes the file of block blkno (the stream only when no other block uses
+// it); Stream becomes -1 and FileName empty.  A failure of the library
+// leaves the block unchanged.
+void CloseImageFile(CmdBlk* pcb, ImgBlk* ib, int blkno, int* pstatus);
+// The stream of the file fname_full (a full path) in the Wib library mode
+// ("read", "old", "new", "any"): the stream the library has open for it
+// already, else a newly opened one; -1 on failure (ExternalErrorReport).
+int reopen_image_file(const char* fname_full, const char* mode, int* pstatus);
+// The smallest and largest image numbers of memory Memory in the file of
+// block blkno; 1 and 0 for the dummy file and IO_DontReadWrite.
+void SearchMinMaxImage(CmdBlk* pcb, ImgBlk* ib, int blkno, long* pMinImage, long* pMaxImage,
+                       int* pstatus);
+// Opens the files of the blocks 1 .. ImgBlkLen-1 and then 0 for the file
+// numbers FNum, unless a block has that file open already or (block 0)
+// header block 0 still holds an image.  A file that does not exist is no
+// failure; with allneeded it ends the pass.  Returns 1 when all blocks were
+// handled, else 0 (the status tells whether it failed).
+int kelo_open_all_images(CmdBlk* pcb, ImgBlk* ib, long* FNum, ImgHeadBlk* ihb, int allneeded,
+                         int* pstatus);
+// Reads the input images Num of the blocks 1 .. ImgBlkLen-1 with their
+// progress lines ("Reading image: <file>, Image : <n>" and " done" or
+// " missing"), reopening a file whose name or file number changed; an
+// image already held is not read again.  A missing image or file is no
+// failure: with allneeded it ends the pass (result 0).  Returns 1 when the
+// pass went through all blocks (the status tells whether it failed).
+int kelo_read_all_images(CmdBlk* pcb, ImgBlk* ib, long* FNum, long* Num, ImgHeadBlk* ihb,
+                         int allneeded, int* pstatus);
+// Closes the files of all blocks, 0 first; stops at the first failure.
+void kelo_close_all_images(CmdBlk* pcb, ImgBlk* ib, int* pstatus);
 
 // 1 when block blkno has a file open under the name that fname forms with
 // FileNumber (trailing parameters removed, number put into the pattern,

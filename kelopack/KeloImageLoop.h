@@ -21,6 +21,31 @@
 // 1 and up the inputs); the function leaves its result in *pstatus.
 typedef void (*KeloImageFunction)(CmdBlk* pcb, long* num, ImgHeadBlk* ihb, int* pstatus);
 
+// The whole image loop.  Block 0 of ib is the output, blocks 1 and up the
+// inputs; Function is called once per image step in which the input images
+// are present (with allneeded all of them, else at least one), after the
+// output image was created in header block 0 (InitFunction, which may be
+// null, is called while creating it); TermFunction (may be null) just
+// before an output image is written.  File numbers, image numbers and
+// their defaults follow the options of the blocks: the input's image
+// numbers default to those in its file, the output's to the input's; an
+// output increment of 0 sums all steps into one output image, the command
+// block's Add n writes after n steps.  With a number pattern only in the
+// output name every input image goes into an output file of its own
+// (single-to-multi), with patterns only in input names many input files go
+// into one output file (multi-to-single).  Missing input images or files
+// are no failure.  The first failure stops the loop with its status (the
+// error block names the routine); images written before stay in their
+// files, the pending output image is not written.
+void ImageLoop(CmdBlk* pcb, ImgBlk* ib, KeloImageFunction Function,
+               KeloImageFunction InitFunction, KeloImageFunction TermFunction, int allneeded,
+               int* pstatus);
+// The inner loop over image numbers for the file numbers FNum, in the
+// header blocks ihb; floop counts the outer steps from 1 to floopmax.
+void kelo_image_loop(CmdBlk* pcb, ImgBlk* ib, long* FNum, KeloImageFunction Function,
+                     KeloImageFunction InitFunction, KeloImageFunction TermFunction,
+                     int allneeded, ImgHeadBlk* ihb, long floop, long floopmax, int* pstatus);
+
 // Array of imax header blocks, each initialised with init_header_block, or
 // null when memory is exhausted (or imax < 1).
 ImgHeadBlk* kelo_new_all_images(int imax);

@@ -13,6 +13,18 @@ constexpr int KeloImageMessageLen = 1024;
 // geometry errors).
 char* KeloImageMessage();
 
+// True when nothing is read from or written to the file of an open mode:
+// IO_DontReadWrite or the dummy file.
+inline bool no_file_io(long mode) { return (mode & (IO_DontReadWrite | IO_Dummy)) != 0; }
+
+// Records the error value of a Wib library call in the error block with
+// the image module's text function.
+void record_external(int errval);
+
+// Sets the interpolation mode (antialiased or normal) and the variance
+// weighting (weighted or equal) from the command block.
+void set_interpolation(const CmdBlk* pcb);
+
 // Name of the header list that holds the complete header of image block
 // blkno when headers are passed through ("i1" for block 1).
 void header_list_name(char* buffer, size_t buflen, int blkno);

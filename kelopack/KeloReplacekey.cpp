@@ -9,6 +9,7 @@
 #include "kelopack/KeloExpression.h"
 #include "wibpack/filename.h"
 #include "wibpack/numio.h"
+#include "wibpack/wibio.h"
 
 namespace {
 
@@ -128,7 +129,7 @@ class Replacer {
   }
 
   // The value of a key; false when it has none.
-  bool lookup(const std::string& name, long isblock, long /*ihblock*/, std::string* value) {
+  bool lookup(const std::string& name, long isblock, long ihblock, std::string* value) {
     const ImgBlk& b = ib_[isblock];
     auto number_text = [value](long n) {
       char buf[64];
@@ -155,7 +156,29 @@ class Replacer {
       return true;
     }
     if (is("CYCLES")) return number_text(pcb_->Cycles);
-    return false;
+    return header_value(name, ihblock, value);
+  }
+
+  // The value of a header key of the current image of input block ihblock.
+  bool header_value(const std::string& name, long ihblock, std::string* value) {
+    if (ihblock < 0 || name.empty()) return false;
+    const ImgBlk& h = ib_[ihblock];
+    if (h.StreamOpenMode & (IO_DontReadWrite | IO_Dummy)) return false;  // KeywordMissing
+    const long number = num_ ? num_[ihblock] : 1;
+    const int chain = static_cast<int>(h.Memory.V);
+    char line[WibMaxLinLen + 1];
+    int errval = RoutineSucceeded, status = status_success;
+    wib_read_header_line(h.Stream, number, chain, name.c_str(), line, &errval, &status);
+    if (status != status_success) {
+      if (debug_ > 1) {
+        printf("    in spkey: key cannot be read from file (block=%ld)\n", ihblock);
+        printf("              stream=%d, DataNumber=%ld, DataChain=%d, key=%s\n", h.Stream,
+               number, chain, name.c_str());
+      }
+      return false;
+    }
+    *value = line;
+    return true;
   }
 
   // Parameter 0 (or less): the whole value; n: its n-th word, where every

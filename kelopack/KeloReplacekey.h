@@ -20,7 +20,9 @@
 //   FNAME   file name of the block's current file
 //   FPATH   directory part of that file name
 //   CYCLES  loop cycle count of the command block
-// Any other name is a header key of the block's current image.  A key
+// Any other name is a header key of the current image (Num of the block, or
+// 1; its memory Memory) in the file of the input block the key refers to
+// (block 0 reads from block 1; the dummy file has no keys).  A key
 // without a value stays in the text exactly as it was written.
 #ifndef KELOPACK_KELOREPLACEKEY_H
 #define KELOPACK_KELOREPLACEKEY_H

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "testutil.h"
+#include "wibpack/wibio.h"
 
 namespace {
 
@@ -58,6 +59,16 @@ TEST(KeloError, ExternalErrorReportPrintsLibraryText) {
   SetKeloErrorExternal(7, FakeLibraryText);
   EXPECT_EQ(Report(ExternalErrorReport),
             "\nMODULE   : KeloImage\nROUTINE  : ReadImage\nlibrary failure seven\n"
+            "Status = 100 -- ExternalErrorReport\n");
+}
+
+TEST(KeloError, ExternalErrorReportFallsBackOnLibraryTexts) {
+  // No text function registered: the Wib library's own text of value 9.
+  SetKeloError("KeloImage", "ReadImage", "img.wib");
+  SetKeloErrorExternal(CouldNotFindHeader, nullptr);
+  EXPECT_EQ(Report(ExternalErrorReport),
+            "\nMODULE   : KeloImage\nROUTINE  : ReadImage\nimg.wib\n"
+            "\nCouldNotFindHeader\n\n"
             "Status = 100 -- ExternalErrorReport\n");
 }
 
