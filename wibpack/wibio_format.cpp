@@ -23,6 +23,11 @@ int shown(int c) { return (c == EOF || c == 0) ? '?' : c; }
 const unsigned long PartPlaces = 1021;
 const unsigned long PartLineBreakLimit = 1016;
 
+// A key that begins with '#' would start a comment line when written at the
+// start of a line and be lost on reading: it is written after one space,
+// which the reader skips and key identity ignores.
+bool key_needs_space(const std::string& key) { return !key.empty() && key[0] == Comment; }
+
 unsigned long round_up(unsigned long n, unsigned long boundary) {
   if (boundary <= 1) return n;
   unsigned long r = n % boundary;
@@ -317,7 +322,8 @@ int split_value(const char* K, const std::string& S, long W, std::vector<ValuePa
 unsigned long net_header_length(const DBlock* block) {
   unsigned long n = strlen(header_begin) + strlen(header_end);
   for (const SElement* s = block->SymbolList; s; s = s->Next)
-    n += s->Key.size() + strlen(symbol_separator) + s->Value.size() + strlen(symbol_terminator);
+    n += key_needs_space(s->Key) + s->Key.size() + strlen(symbol_separator) + s->Value.size() +
+         strlen(symbol_terminator);
   return n;
 }
 
@@ -377,6 +383,7 @@ int header_text(DBlock* block, std::string& text) {
     text += header_begin;
     clear_key_order(block);
     for (SElement* s = next_ordered_symbol(block); s; s = next_ordered_symbol(block)) {
+      if (key_needs_space(s->Key)) text += ' ';
       s->KeyPos = block->TextPos + text.size();
       text += s->Key;
       text += symbol_separator;

@@ -408,7 +408,8 @@ int header_layout(DBlock* block, unsigned long minimum, unsigned long boundary,
                   int headersize_key);
 // The header text of the block as written at block->TextPos: "{\r\n", the
 // symbols in output order (recording KeyPos and ValPos), the padding of
-// PadLen bytes and "\r\n}\n".
+// PadLen bytes and "\r\n}\n".  A key beginning with '#' is written after a
+// space, so that it is not read back as a comment line.
 int header_text(DBlock* block, std::string& text);
 // Appends PadLen bytes of padding (rows of PAD_WIDTH spaces ended by CR LF).
 void pad_spaces(std::string& text, unsigned long PadLen);
@@ -454,7 +455,8 @@ int header_value_long(DBlock* block, const char* Key, long* pValue, int* perrval
 // Unsigned decimal value of a key: 0, or -1 when missing.
 int header_value_unsigned(DBlock* block, const char* Key, unsigned long* pValue);
 // Dimensions from "Dim_1", "Dim_2", ...: dim[0] = n, dim[1..n] = sizes.
-// -1 when there is no "Dim_1" or a size is no integer (message printed).
+// -1 when there is no "Dim_1", a size is no integer or there are more than
+// WibMaxDimensions sizes (message printed).
 int read_data_dim(DBlock* block, std::vector<long>& dim);
 // Data description keys with their defaults.
 struct DataDescription {

@@ -42,6 +42,14 @@ int read_data_dim(DBlock* block, std::vector<long>& dim) {
     dim.assign(1, 0);
     for (unsigned long n = 1;; n++) {
       const std::string key = DIMENSION_KEY_PREFIX + std::to_string(n);
+      // More dimensions than any array may have: refused before the sizes
+      // are multiplied or anything is allocated for them.
+      if (n > static_cast<unsigned long>(WibMaxDimensions)) {
+        if (search_general(block, key.c_str(), nullptr)) break;
+        fprintf(stderr, "ERROR: More than %d dimensions (%s)\n", WibMaxDimensions, key.c_str());
+        dim.assign(1, 0);
+        return -1;
+      }
       long size;
       int errval;
       if (header_value_long(block, key.c_str(), &size, &errval)) {

@@ -1,0 +1,100 @@
+// Hostile headers: absurd sizes are refused before anything is allocated for
+// them, and whatever the reader accepts is written back readably.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "testutil.h"
+#include "wibpack/wibio_internal.h"
+
+namespace {
+
+// One data block in a file entry of its own.
+struct OneBlock {
+  DFile file;
+  DBlock* block = nullptr;
+  OneBlock() {
+    DChain* chain;
+    insert_data_chain(&file, "Image.Psd", &chain);
+    insert_data_block(chain, "1", &block);
+  }
+  ~OneBlock() { free_data_chain_list(&file); }
+  void dims(long n, const char* size) {
+    for (long k = 1; k <= n; k++)
+      insert_string(block, ("Dim_" + std::to_string(k)).c_str(), size, nullptr);
+  }
+};
+
+}  // namespace
+
+TEST(WibioRobustness, AtMost512Dimensions) {
+  std::vector<long> dim;
+  {
+    OneBlock b;
+    b.dims(WibMaxDimensions, "1");
+    ASSERT_EQ(read_data_dim(b.block, dim), 0);
+    EXPECT_EQ(dim[0], WibMaxDimensions);
+  }
+  {
+    OneBlock b;
+    b.dims(WibMaxDimensions + 1, "1");
+    testutil::Capture err(stderr);
+    EXPECT_EQ(read_data_dim(b.block, dim), -1);
+    EXPECT_NE(err.Text().find("More than 512 dimensions"), std::string::npos);
+    EXPECT_EQ(dim[0], 0);
+  }
+}
+
+TEST(WibioRobustness, OverflowingDimensionProductsAreRefused) {
+  const struct {
+    std::vector<long> dim;
+    size_t item;
+  } cases[] = {
+      {{2, LONG_MAX, 2}, 1},                    // product overflows a long
+      {{3, 1L << 31, 1L << 31, 4}, 1},          // 2^64
+      {{2, 1L << 31, 1L << 31}, 8},             // bytes overflow size_t
+      {{1, LONG_MAX}, 2},
+  };
+  for (const auto& c : cases) {
+    size_t bytes = 12345;
+    EXPECT_EQ(array_bytes(c.dim.data(), c.item, &bytes), -1) << c.dim[1];
+    EXPECT_EQ(bytes, 12345u);
+  }
+  OneBlock b;
+  b.dims(3, "9223372036854775807");
+  std::vector<long> dim;
+  ASSERT_EQ(read_data_dim(b.block, dim), 0);
+  EXPECT_EQ(array_bytes(dim.data(), 4, nullptr), -1);
+}
+
+// A key that the reader took from the middle of a line may begin with '#';
+// written at the start of a line it must not turn into a comment.
+TEST(WibioRobustness, KeyBeginningWithHashSurvivesRewriting) {
+  const std::string bytes = "{\r\nA = 1 ;#B = 2 ;\r\n}\n";
+  DBlock block, again;
+  FILE* f = fmemopen(const_cast<char*>(bytes.data()), bytes.size(), "rb");
+  ASSERT_EQ(check_start(f), 1);
+  ASSERT_EQ(get_symbol_list(f, &block, 0), WibReadOk);
+  fclose(f);
+  SElement* s;
+  ASSERT_EQ(search_symbol(&block, "#B", &s), 0);
+
+  ASSERT_EQ(header_layout(&block, 0, 1, 0), 0);
+  std::string text;
+  ASSERT_EQ(header_text(&block, text), 0);
+  EXPECT_EQ(text, "{\r\n #B = 2 ;\r\nA = 1 ;\r\n\r\n}\n");
+  ASSERT_EQ(search_symbol(&block, "#B", &s), 0);
+  EXPECT_EQ(text.substr(s->KeyPos, 2), "#B");
+
+  f = fmemopen(&text[0], text.size(), "rb");
+  ASSERT_EQ(check_start(f), 1);
+  ASSERT_EQ(get_symbol_list(f, &again, 0), WibReadOk);
+  fclose(f);
+  ASSERT_EQ(search_symbol(&again, "#B", &s), 0);
+  EXPECT_EQ(s->Value, "2");
+  free_symbol_list(&block);
+  free_symbol_list(&again);
+}
