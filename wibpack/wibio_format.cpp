@@ -333,7 +333,10 @@ int header_layout(DBlock* block, unsigned long minimum, unsigned long boundary,
   SElement* size_symbol = nullptr;
   if (headersize_key) search_symbol(block, KHeaderSize, &size_symbol);
   unsigned long N = net_header_length(block);
-  unsigned long textlen = round_up(N > minimum ? N : minimum, boundary);
+  // A place on disk that is fixed keeps its length: the header fits when
+  // its symbols do, whatever minimum length new headers get.
+  unsigned long textlen =
+      block->Flags.DiskBlockFixed ? N : round_up(N > minimum ? N : minimum, boundary);
   try {
     // The size value replaces its placeholder; should the decimal be longer,
     // the header grows by a boundary.

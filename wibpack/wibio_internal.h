@@ -403,7 +403,8 @@ unsigned long net_header_length(const DBlock* block);
 // Computes TextLen (max(N, minimum) rounded up to the boundary) and PadLen,
 // and writes TextLen into "WIB_HeaderSize" when headersize_key is set and the
 // block has that symbol.  A block whose place is fixed keeps its TextLen and
-// fails when the header does not fit.  Returns 0 or -1.
+// fails when the header does not fit (the minimum does not apply to it).
+// Returns 0 or -1.
 int header_layout(DBlock* block, unsigned long minimum, unsigned long boundary,
                   int headersize_key);
 // The header text of the block as written at block->TextPos: "{\r\n", the

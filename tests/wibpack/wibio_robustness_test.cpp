@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -97,4 +98,43 @@ TEST(WibioRobustness, KeyBeginningWithHashSurvivesRewriting) {
   EXPECT_EQ(s->Value, "2");
   free_symbol_list(&block);
   free_symbol_list(&again);
+}
+
+// A header written with a small minimum length keeps its place on disk and
+// takes a new key in its padding, whatever minimum the updating run uses.
+TEST(WibioRobustness, SmallHeadersCanBeUpdatedInPlace) {
+  testutil::TempDir dir;
+  const std::string name = dir.file("small.wib");
+  int err, status;
+  wib_set_minimumheadersize(512);
+  long s = wib_open_data_file(name.c_str(), "new", &err, &status);
+  ASSERT_GE(s, 0);
+  const long dim[] = {2, 4, 2};
+  const float data[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  wib_write_data(s, 1, 1, dim, data, MFloat, &err, &status);
+  ASSERT_EQ(status, status_success);
+  wib_close_data_file(s, &err, &status);
+  wib_set_minimumheadersize(MINIMUM_HEADERSIZE_OUT);
+  const std::string before = testutil::ReadFile(name);
+  ASSERT_EQ(before.size(), 1024u);  // one header of 512 bytes and the data
+
+  s = wib_open_data_file(name.c_str(), "old", &err, &status);
+  ASSERT_GE(s, 0);
+  EXPECT_EQ(wib_write_header_string(s, 1, 1, "Title", "updated", &err, &status), 1);
+  wib_close_data_file(s, &err, &status);
+  EXPECT_EQ(status, status_success) << wib_report_data_error(err);
+  EXPECT_EQ(testutil::ReadFile(name).size(), before.size());
+
+  s = wib_open_data_file(name.c_str(), "read", &err, &status);
+  ASSERT_GE(s, 0);
+  const char* title = nullptr;
+  ASSERT_EQ(wib_read_header_string(s, 1, 1, "Title", &title, &err, &status), 1);
+  EXPECT_STREQ(title, "updated");
+  long* rdim = nullptr;
+  size_t size = 0;
+  void* back = nullptr;
+  wib_read_data(s, 1, 1, &rdim, &size, &back, MFloat, &err, &status);
+  ASSERT_EQ(status, status_success);
+  EXPECT_EQ(memcmp(back, data, sizeof data), 0);
+  wib_close_data_file(s, &err, &status);
 }
