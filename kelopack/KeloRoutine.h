@@ -19,6 +19,7 @@
 #define KELOPACK_KELOROUTINE_H
 
 #include "kelopack/KeloDefinition.h"
+#include "kelopack/KeloImageLoop.h"
 #include "kelopack/KeloOption.h"
 #include "wibpack/reference.h"
 
@@ -114,5 +115,34 @@ void GetImageRange(const CmdBlk* pcb, const ImgHeadBlk* ihb, int MinImage, int M
                    int* Imin_1, int* Imax_1, int* Imin_2, int* Imax_2, float* Wmin_1,
                    float* Wmax_1, float* DW_1, float* Wmin_2, float* Wmax_2, float* DW_2,
                    int mode);
+
+// ---------------------------------------------------------------------------
+// Positional arguments of the image blocks
+//
+// The standard prompts of a program's image blocks, read with the argv_
+// readers of KeloOption after argv_start:
+//   for each input block b = max(block_1st, 1) .. block_lst: its name
+//     ("Input sequence b", default "input.wib" for block 1, else the name of
+//     block b-1); the file is opened (old, file protected) and the smallest
+//     and largest image numbers in it become First and Last unless set;
+//   when block_1st <= 0, the output name ("Output sequence", default
+//     "output.wib", or with Extension the name of input 1 without directory
+//     and with its extension replaced by Extension);
+//   for input 1: first image, last image (defaulting to the first image when
+//     that was the last word of the command line), increment; the header of
+//     the first image is read into ihb[1];
+//   for the further inputs: their first image;
+//   when block_1st <= 0: the output header is created in ihb[0] (with ihb[1]
+//     as template, InitFunction handed on) and the output dummy and the two
+//     output dimensions are asked, showing the values found, with empty
+//     defaults (so that skipping them leaves them to the input).
+// The input files are closed again on success.  Unset open modes become
+// "o+fp" for inputs and "a+ip" for the output.  Stops at the first failure
+// with its status.
+void ArgvBlocks(CmdBlk* pcb, ImgBlk* ib, ImgHeadBlk* ihb, KeloImageFunction InitFunction,
+                const char* Extension, int block_1st, int block_lst, int* pstatus);
+// ArgvBlocks without initialisation function and extension.
+void ArgvFilenames(CmdBlk* pcb, ImgBlk* ib, ImgHeadBlk* ihb, int block_1st, int block_lst,
+                   int* pstatus);
 
 #endif

@@ -18,8 +18,17 @@ constexpr int FilterImageBlocks = 2;
 // expressions).
 void DefineFilterParameters(CmdBlk* pcb);
 
-// The whole run of the program; returns the final status, which is the exit
-// code.  Errors and the status line go to standard error.
+// Prints the usage line (only when the command line has no arguments at
+// all) and the version line, takes or asks for the fourteen positional
+// arguments (input name, output name, first, last and increment of the
+// input images, output dummy and dimensions, then w, wa, a, rmsk, chi2,
+// max) and echoes every value that was set.  Leaves *pstatus Success or the
+// first failure (Abort for an aborted prompt).
+void user_io(CmdBlk* pcb, ImgBlk* ib, int* pstatus);
+
+// The whole run of the program: options, positional arguments and the image
+// loop with kelo_filter; returns the final status, which is the exit code.
+// Errors and the status line go to standard error.
 int FilterMain(int argc, char* argv[]);
 
 #endif

@@ -222,17 +222,17 @@ void write_mask_file(const CmdBlk* pcb, const char* name, long imnum, const long
   SetKeloError(SFName, "write_mask_file", name);
   int err = 0;
   long stream = wib_open_data_file(name, "new", &err, pstatus);
-  SetKeloErrorExternal(err, wib_report_data_error);
+  SetKeloErrorExternal(err, ReportKeloImageError);
   if (*pstatus != Success) return;
   wib_write_data(stream, imnum, 1, mdim, mask, MFloat, &err, pstatus);
-  SetKeloErrorExternal(err, wib_report_data_error);
+  SetKeloErrorExternal(err, ReportKeloImageError);
   if (*pstatus != Success) {
     int close_err = 0, close_status = Success;
     wib_close_data_file(stream, &close_err, &close_status);
     return;
   }
   wib_close_data_file(stream, &err, pstatus);
-  SetKeloErrorExternal(err, wib_report_data_error);
+  SetKeloErrorExternal(err, ReportKeloImageError);
 }
 
 }  // namespace
