@@ -78,18 +78,27 @@ FILE* open_external(const std::string& path) {
 // Result of a header read after the block was opened (errval).
 int read_result(int errval) { return errval == ReadDataError ? 1 : 0; }
 
-// Opens the block and looks up a key with the general-block defaults.
-int lookup_value(long stream, long DataNumber, long DataChain, const char* keyword,
-                 SElement** psymbol, int* perrval) {
+// Opens the block, looks up a key with the general-block defaults and hands
+// its decoded value to deliver, which returns an error value.  The result:
+// 0 when the block or the key is missing, else 1.
+template <typename Deliver>
+int read_value(long stream, long DataNumber, long DataChain, const char* keyword,
+               int* pErrorValue, int* pstatus, Deliver deliver) {
   DFile* file = nullptr;
   DBlock* block = nullptr;
-  *perrval = open_read_block(stream, DataNumber, DataChain, &file, &block);
-  if (*perrval) return read_result(*perrval);
-  if (!keyword || search_general(block, keyword, psymbol)) {
-    *perrval = CouldNotFindSymbol;
-    return 0;
+  SElement* s = nullptr;
+  int errval = open_read_block(stream, DataNumber, DataChain, &file, &block);
+  int result = read_result(errval);
+  if (!errval) {
+    if (!keyword || search_general(block, keyword, &s)) {
+      errval = CouldNotFindSymbol;
+    } else {
+      errval = deliver(s->String);
+      result = 1;
+    }
   }
-  return 1;
+  set_result(pErrorValue, pstatus, errval);
+  return result;
 }
 
 // Adds the symbols of a block (not its "WIB_" keys) to a header list,
@@ -429,60 +438,48 @@ int wib_read_header(long stream, long DataNumber, int DataChain, const char* hea
 
 int wib_read_header_long(long stream, long DataNumber, int DataChain, const char* keyword,
                          long* Value, int* pErrorValue, int* pstatus) {
-  int errval;
-  SElement* s;
-  int result = lookup_value(stream, DataNumber, DataChain, keyword, &s, &errval);
-  if (!errval) {
-    int numerr = 0;
-    long value = num_str2long(s->String.c_str(), nullptr, &numerr);
-    if (numerr)
-      errval = NumberConversionFailed;
-    else if (Value)
-      *Value = value;
-  }
-  set_result(pErrorValue, pstatus, errval);
-  return result;
+  return read_value(stream, DataNumber, DataChain, keyword, pErrorValue, pstatus,
+                    [&](const std::string& text) {
+                      int numerr = 0;
+                      long value = num_str2long(text.c_str(), nullptr, &numerr);
+                      if (numerr) return static_cast<int>(NumberConversionFailed);
+                      if (Value) *Value = value;
+                      return static_cast<int>(RoutineSucceeded);
+                    });
 }
 
 int wib_read_header_float(long stream, long DataNumber, int DataChain, const char* keyword,
                           float* Value, int* pErrorValue, int* pstatus) {
-  int errval;
-  SElement* s;
-  int result = lookup_value(stream, DataNumber, DataChain, keyword, &s, &errval);
-  if (!errval) {
-    int numerr = 0;
-    double value = num_str2double(s->String.c_str(), nullptr, &numerr);
-    if (numerr)
-      errval = NumberConversionFailed;
-    else if (Value)
-      *Value = static_cast<float>(value);
-  }
-  set_result(pErrorValue, pstatus, errval);
-  return result;
+  return read_value(stream, DataNumber, DataChain, keyword, pErrorValue, pstatus,
+                    [&](const std::string& text) {
+                      int numerr = 0;
+                      double value = num_str2double(text.c_str(), nullptr, &numerr);
+                      if (numerr) return static_cast<int>(NumberConversionFailed);
+                      if (Value) *Value = static_cast<float>(value);
+                      return static_cast<int>(RoutineSucceeded);
+                    });
 }
 
 int wib_read_header_string(long stream, long DataNumber, int DataChain, const char* keyword,
                            const char** String, int* pErrorValue, int* pstatus) {
-  int errval;
-  SElement* s;
-  int result = lookup_value(stream, DataNumber, DataChain, keyword, &s, &errval);
-  if (!errval && String) *String = s->String.c_str();
-  set_result(pErrorValue, pstatus, errval);
-  return result;
+  return read_value(stream, DataNumber, DataChain, keyword, pErrorValue, pstatus,
+                    [&](const std::string& text) {
+                      if (String) *String = text.c_str();
+                      return static_cast<int>(RoutineSucceeded);
+                    });
 }
 
 int wib_read_header_line(long stream, long DataNumber, int DataChain, const char* keyword,
                          char* Value, int* pErrorValue, int* pstatus) {
-  int errval;
-  SElement* s;
-  int result = lookup_value(stream, DataNumber, DataChain, keyword, &s, &errval);
-  if (!errval && Value) {
-    size_t n = std::min<size_t>(s->String.size(), WibMaxLinLen);
-    memcpy(Value, s->String.data(), n);
-    Value[n] = '\0';
-  }
-  set_result(pErrorValue, pstatus, errval);
-  return result;
+  return read_value(stream, DataNumber, DataChain, keyword, pErrorValue, pstatus,
+                    [&](const std::string& text) {
+                      if (Value) {
+                        size_t n = std::min<size_t>(text.size(), WibMaxLinLen);
+                        memcpy(Value, text.data(), n);
+                        Value[n] = '\0';
+                      }
+                      return static_cast<int>(RoutineSucceeded);
+                    });
 }
 
 int wib_read_data_dimension(long stream, long DataNumber, int DataChain, long** pDim,
@@ -531,6 +528,8 @@ void wib_read_data(long stream, long DataNumber, int DataChain, long** pDim,
     return;
   }
   void* buffer = ppData ? *ppData : nullptr;
+  // The array handed out by an earlier read counts as none: it may move.
+  if (buffer && buffer == block->Data) buffer = nullptr;
   size_t buflen = buffer && pDataArraySize ? *pDataArraySize : 0;
   if (block->Flags.DataExternal) {
     errval = get_binary_array(block, buffer, buflen, 0);
