@@ -18,6 +18,13 @@ constexpr int FilterImageBlocks = 2;
 // expressions).
 void DefineFilterParameters(CmdBlk* pcb);
 
+// Prepares the heap for the image arrays of a run: arrays of the image
+// size are kept in the heap after their release, so that the next image
+// step reuses their pages, and the first 256 MiB of the heap are advised to
+// use transparent huge pages (first use of fresh memory costs a page fault
+// per page).  Called once at the start of the run.
+void prepare_image_heap();
+
 // Prints the usage line (only when the command line has no arguments at
 // all) and the version line, takes or asks for the fourteen positional
 // arguments (input name, output name, first, last and increment of the

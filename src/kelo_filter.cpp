@@ -2,6 +2,8 @@
 #include "src/kelo_filter.h"
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -111,42 +113,77 @@ long identity_columns(const Mapping& m, long in_dim_1) {
   return first;
 }
 
-// Maps the input data onto the work array I0 of the output's size, whose
-// pixels hold the output dummy: each covered output pixel receives the
-// integral of its input area (divided by its weight when ave is set), by the
-// dummy rule of the output.
+// Fills n pixels with the dummy.
+void fill(float* dst, long n, float value) {
+  for (long k = 0; k < n; k++) dst[k] = value;
+}
+
+// One row of whole input pixels onto pixels that hold the output dummy oD:
+// a pixel x that carries data gives add + (0 + x), add being 0 when the
+// dummy rule replaces the dummy (the sum then equals 0 + x bit for bit)
+// and oD when it adds to it; any other pixel leaves oD.  Branch-free, so
+// that the compiler vectorises it.
+void whole_pixel_row(const float* src, float* dst, long n, float iD, float iDD, bool no_dummies,
+                     float add, float oD) {
+  if (no_dummies) {
+    for (long k = 0; k < n; k++) dst[k] = add + (0.0f + src[k]);
+    return;
+  }
+  // The choice is made on the bits, so that both values are formed for
+  // every pixel and no branch remains.
+  uint32_t dummy_bits;
+  std::memcpy(&dummy_bits, &oD, sizeof dummy_bits);
+  for (long k = 0; k < n; k++) {
+    const float x = src[k];
+    const float v = add + (0.0f + x);
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    const uint32_t keep = 0u - static_cast<uint32_t>(std::fabs(x - iD) > iDD);
+    bits = (bits & keep) | (dummy_bits & ~keep);
+    std::memcpy(&dst[k], &bits, sizeof bits);
+  }
+}
+
+// Maps the input data onto the work array I0 of the output's size: each
+// covered output pixel receives the integral of its input area (divided by
+// its weight when ave is set), by the dummy rule of the output; every other
+// pixel holds the output dummy.
 //
 // Where the areas are whole input pixels (the same grid, shifted by whole
 // pixels) a row is taken directly: the integration of such an area gives
 // 0 + x with weight 1 for a pixel x that carries data and nothing for a
-// dummy, which the row loop reproduces bit for bit.  The minimum weight
+// dummy, which whole_pixel_row reproduces bit for bit.  The minimum weight
 // fraction must not exceed 1 for that, else every area is rejected.
 void map_data(const ImgHeadBlk& in, const ImgHeadBlk& out, const Mapping& m, int ave,
               float* I0) {
-  const long od_1 = out.Dim[1];
+  const long od_1 = out.Dim[1], od_2 = out.Dim[2];
   const long id_1 = in.Dim[1], id_2 = in.Dim[2];
   const float oD = out.Dummy.V, oDD = out.DDummy.V;
   const float iD = in.Dummy.V, iDD = in.DDummy.V;
 
   const long col0 = in.Data && Ipolmin(-1.0f) <= 1.0f ? identity_columns(m, id_1) : -1;
   // The dummy rule applied to a pixel that still holds the output dummy.
-  const bool replace = DUMMY(oD, oD, oDD);
-  const bool in_dummies = DUMMYDEFINED(iD, iDD);
+  const float add = DUMMY(oD, oD, oDD) ? 0.0f : oD;
+  const bool no_dummies = !DUMMYDEFINED(iD, iDD);
   const long n_1 = m.Imax_1 - m.Imin_1 + 1;
+
+  // Rows the input does not reach.
+  const long rows_before = m.Imin_2 < od_2 ? m.Imin_2 : od_2;
+  fill(I0, rows_before * od_1, oD);
+  const long rows_end = m.Imax_2 >= m.Imin_2 ? m.Imax_2 + 1 : rows_before;
+  fill(I0 + rows_end * od_1, (od_2 - rows_end) * od_1, oD);
 
   float f_2 = m.f1_2;
   for (int i_2 = m.Imin_2; i_2 <= m.Imax_2; i_2++) {
-    float* dst = I0 + m.Imin_1 + i_2 * od_1;
+    float* line = I0 + i_2 * od_1;
+    fill(line, m.Imin_1, oD);
+    fill(line + m.Imax_1 + 1, od_1 - m.Imax_1 - 1, oD);
+    float* dst = line + m.Imin_1;
     const long row = col0 >= 0 ? whole_pixel(f_2, m.Df_2, id_2) : -1;
     if (row >= 0) {
-      const float* src = in.Data + col0 + row * id_1;
-      for (long k = 0; k < n_1; k++) {
-        const float x = src[k];
-        const bool valid = !in_dummies || std::fabs(x - iD) > iDD;
-        const float v = 0.0f + x;
-        dst[k] = valid ? (replace ? v : oD + v) : oD;
-      }
+      whole_pixel_row(in.Data + col0 + row * id_1, dst, n_1, iD, iDD, no_dummies, add, oD);
     } else {
+      fill(dst, n_1, oD);
       float f_1 = m.f1_1;
       for (long k = 0; k < n_1; k++) {
         float sum, weight;
@@ -312,8 +349,6 @@ void kelo_filter(CmdBlk* pcb, long* num, ImgHeadBlk* ihb, int* pstatus) {
     *pstatus = NotEnoughMemoryAvailable;
     return;
   }
-  for (long k = 0; k < npix; k++) I0[k] = out.Dummy.V;
-
   // The range lies inside the output image; kept there for safety.
   if (m.Imin_1 < 0) m.Imin_1 = 0;
   if (m.Imin_2 < 0) m.Imin_2 = 0;
@@ -321,10 +356,12 @@ void kelo_filter(CmdBlk* pcb, long* num, ImgHeadBlk* ihb, int* pstatus) {
   if (m.Imax_2 > od_2 - 1) m.Imax_2 = static_cast<int>(od_2 - 1);
 
   const int ave = pcb->ib[1].Ave.V != 0;
-  if (out.VarDat)
+  if (out.VarDat) {
+    fill(I0.get(), npix, out.Dummy.V);
     map_data_and_variances(in, out, m, ave, I0.get());
-  else
+  } else {
     map_data(in, out, m, ave, I0.get());
+  }
 
   long changed = 0;
   peakfilter(out.Data, I0.get(), od_1, od_2, out.Dummy.V, out.DDummy.V, mask.get(), mdim_1,
