@@ -22,11 +22,11 @@
 typedef void (*KeloImageFunction)(CmdBlk* pcb, long* num, ImgHeadBlk* ihb, int* pstatus);
 
 // The whole image loop.  Block 0 of ib is the output, blocks 1 and up the
-// inputs; Function is called once per image step in which the input images
-// are present (with allneeded all of them, else at least one), after the
-// output image was created in header block 0 (InitFunction, which may be
-// null, is called while creating it); TermFunction (may be null) just
-// before an output image is written.  File numbers, image numbers and
+// inputs; Function is called once per image step in which the input
+// images are present (with allneeded all of them, else at least one),
+// after the output image was created in header block 0 (InitFunction is
+// called while creating it); TermFunction just before an output image is
+// written.  Each of the three may be null.  File numbers, image numbers and
 // their defaults follow the options of the blocks: the input's image
 // numbers default to those in its file, the output's to the input's; an
 // output increment of 0 sums all steps into one output image, the command

@@ -279,6 +279,9 @@ int AlreadyOpened(CmdBlk* /*pcb*/, ImgBlk* ib, int blkno, const char* fname, lon
     *pstatus = FileNameError;
     return 0;
   }
+  // The same text names the same file; other texts may too (compared as
+  // full paths).
+  if (!strcmp(name, ib[blkno].FileName)) return 1;
   return filename_compare(name, ib[blkno].FileName) == 0 ? 1 : 0;
 }
 

@@ -371,7 +371,7 @@ void kelo_image_loop(CmdBlk* pcb, ImgBlk* ib, long* FNum, KeloImageFunction Func
       }
       if (debug) PrintImageHeaderBlock(&ihb[0]);
       SetKeloError(pcb->MainName, "Function", nullptr);
-      Function(pcb, Num.data(), ihb, pstatus);
+      if (Function) Function(pcb, Num.data(), ihb, pstatus);
       if (*pstatus != Success) return;
       if (debug) PrintImageHeaderBlock(&ihb[0]);
       for (int i = 0; i < n; ++i) {
@@ -382,7 +382,13 @@ void kelo_image_loop(CmdBlk* pcb, ImgBlk* ib, long* FNum, KeloImageFunction Func
       for (int i = 0; i < n; ++i) ++ihb[i].LoopCount;
     }
 
-    if (!ImageIsNew(0, ihb) && image_to_write(pcb, ib, 0, ihb, floop, floopmax, loop, loopmax)) {
+    const bool created = ihb[0].I || ihb[0].Data;
+    if (!ImageIsNew(0, ihb) && !created) {
+      // Steps without input images created no output image: there is
+      // nothing to write, and a missing input is no failure.
+      if (image_to_write(pcb, ib, 0, ihb, floop, floopmax, loop, loopmax)) FreeImage(pcb, 0, ihb);
+    } else if (!ImageIsNew(0, ihb) &&
+               image_to_write(pcb, ib, 0, ihb, floop, floopmax, loop, loopmax)) {
       if (TermFunction) {
         TermFunction(pcb, Num.data(), ihb, pstatus);
         if (*pstatus != Success) return;
