@@ -21,6 +21,12 @@ inline bool no_file_io(long mode) { return (mode & (IO_DontReadWrite | IO_Dummy)
 // the image module's text function.
 void record_external(int errval);
 
+// At debug level above 1: the line " -- <what> (blkno=<n>)" and the
+// listing of the header block.
+void debug_block(const CmdBlk* pcb, const char* what, const ImgHeadBlk& h);
+// Releases what header block blkno holds and sets its defaults.
+void restart_header_block(const CmdBlk* pcb, ImgHeadBlk* ihb, int blkno);
+
 // Sets the interpolation mode (antialiased or normal) and the variance
 // weighting (weighted or equal) from the command block.
 void set_interpolation(const CmdBlk* pcb);

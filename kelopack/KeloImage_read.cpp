@@ -20,24 +20,8 @@ class HeaderKeys {
   HeaderKeys(int stream, long number, int memory, int* pstatus)
       : stream_(stream), number_(number), memory_(memory), pstatus_(pstatus) {}
 
-  bool flt(const char* key, IO_float& v) {
-    float value = 0.0f;
-    int errval = RoutineSucceeded, status = status_success;
-    const int present =
-        wib_read_header_float(stream_, number_, memory_, key, &value, &errval, &status);
-    if (!checked(key, present, errval, status)) return false;
-    if (present) set(v, value);
-    return true;
-  }
-  bool lng(const char* key, IO_long& v) {
-    long value = 0;
-    int errval = RoutineSucceeded, status = status_success;
-    const int present =
-        wib_read_header_long(stream_, number_, memory_, key, &value, &errval, &status);
-    if (!checked(key, present, errval, status)) return false;
-    if (present) set(v, value);
-    return true;
-  }
+  bool flt(const char* key, IO_float& v) { return number<float>(key, v, wib_read_header_float); }
+  bool lng(const char* key, IO_long& v) { return number<long>(key, v, wib_read_header_long); }
   bool line(const char* key, IO_line& v) {
     char value[WibMaxLinLen + 1];
     int errval = RoutineSucceeded, status = status_success;
@@ -59,6 +43,16 @@ class HeaderKeys {
   }
 
  private:
+  template <typename T, typename R>
+  bool number(const char* key, R& v,
+              int (*read)(long, long, int, const char*, T*, int*, int*)) {
+    T value{};
+    int errval = RoutineSucceeded, status = status_success;
+    const int present = read(stream_, number_, memory_, key, &value, &errval, &status);
+    if (!checked(key, present, errval, status)) return false;
+    if (present) set(v, value);
+    return true;
+  }
   template <typename R, typename T>
   static void set(R& v, T value) {
     v.V = value;
@@ -92,12 +86,6 @@ bool read_header_keys(HeaderKeys& r, ImgHeadBlk& h) {
          r.word(KAxisType_2, h.AxisType[2], strtoaxis);
 }
 
-void debug_block(const CmdBlk* pcb, const char* what, const ImgHeadBlk& h) {
-  if (pcb->TestBit <= 1) return;
-  printf(" -- %s (blkno=%d)\n", what, h.blkno);
-  PrintImageHeaderBlock(&h);
-}
-
 // Reads the array of image number, memory into data (bytes of capacity):
 // the library fills the caller's buffer.  false with the status set on
 // failure.
@@ -126,6 +114,18 @@ const char* ReportKeloImageError(int ExternalError) { return wib_report_data_err
 
 namespace kelo_image {
 
+void debug_block(const CmdBlk* pcb, const char* what, const ImgHeadBlk& h) {
+  if (pcb->TestBit <= 1) return;
+  printf(" -- %s (blkno=%d)\n", what, h.blkno);
+  PrintImageHeaderBlock(&h);
+}
+
+void restart_header_block(const CmdBlk* pcb, ImgHeadBlk* ihb, int blkno) {
+  free_image_memory(&ihb[blkno]);
+  init_header_block(ihb, blkno);
+  debug_block(pcb, "init_header_block", ihb[blkno]);
+}
+
 void set_interpolation(const CmdBlk* pcb) {
   const int mode = Ipolmode(pcb->AntiAliased.V ? IPOL_ANTIALIASED : IPOL_NORMAL);
   Ipolweight(pcb->VarianceWeight.V ? IPOL_WEIGHTED : IPOL_EQUAL);
@@ -145,9 +145,7 @@ int read_kelo_image(CmdBlk* pcb, ImgBlk* ib, int blkno, long* num, ImgHeadBlk* i
   const int debug = pcb->TestBit;
 
   ImgHeadBlk& h = ihb[blkno];
-  free_image_memory(&h);
-  init_header_block(ihb, blkno);
-  debug_block(pcb, "init_header_block", h);
+  restart_header_block(pcb, ihb, blkno);
   h.ImNum = n;
 
   set_interpolation(pcb);

@@ -75,18 +75,10 @@ void new_image_header(CmdBlk* pcb, ImgBlk* ib, int blkno, long* num, ImgHeadBlk*
   const int debug = pcb->TestBit;
   ImgHeadBlk& h = ihb[blkno];
 
-  free_image_memory(&h);
-  init_header_block(ihb, blkno);
-  if (debug > 1) {
-    printf(" -- init_header_block (blkno=%d)\n", blkno);
-    PrintImageHeaderBlock(&h);
-  }
+  restart_header_block(pcb, ihb, blkno);
   if (templ) {
     template_header_block(n, 0, 0, 0, templ->Dim, nullptr, templ, &h);
-    if (debug > 1) {
-      printf(" -- template_header_block (blkno=%d)\n", blkno);
-      PrintImageHeaderBlock(&h);
-    }
+    debug_block(pcb, "template_header_block", h);
   }
 
   balance_header_block(pcb, blkno, num, ib, ihb, pstatus);
@@ -100,10 +92,7 @@ void new_image_header(CmdBlk* pcb, ImgBlk* ib, int blkno, long* num, ImgHeadBlk*
   if (InitFunction) {
     InitFunction(pcb, num, ihb, pstatus);
     if (*pstatus != Success) return;
-    if (debug >= 2) {
-      printf(" -- InitFunction (blkno=%d)\n", blkno);
-      PrintImageHeaderBlock(&h);
-    }
+    debug_block(pcb, "InitFunction", h);
   }
 
   if (h.Orientation.V < KeloMinOrientation || h.Orientation.V > KeloMaxOrientation) {

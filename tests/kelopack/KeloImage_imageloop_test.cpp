@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "KeloImage_fixture.h"
+#include "wibpack/sx.h"
 
 namespace {
 
@@ -314,6 +315,9 @@ TEST_F(Loop, DebugListings) {
   int status = -7;
   const std::string out = Run(CopyInput, 1, &status);
   cb()->TestBit = 0;
+  // The debug levels of the geometry and file modules stay set: reset them.
+  sx_debug_set(0);
+  wibio_debug(0);
   ASSERT_EQ(status, Success);
   for (const char* line : {" ImageLoop\n", " OpenImageFile (blkno = 1)\n",
                            "Common orientation is 1\n", " -- balance_header_block (blkno=1)\n",
