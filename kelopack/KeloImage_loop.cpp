@@ -382,13 +382,10 @@ void kelo_image_loop(CmdBlk* pcb, ImgBlk* ib, long* FNum, KeloImageFunction Func
       for (int i = 0; i < n; ++i) ++ihb[i].LoopCount;
     }
 
-    const bool created = ihb[0].I || ihb[0].Data;
-    if (!ImageIsNew(0, ihb) && !created) {
-      // Steps without input images created no output image: there is
-      // nothing to write, and a missing input is no failure.
-      if (image_to_write(pcb, ib, 0, ihb, floop, floopmax, loop, loopmax)) FreeImage(pcb, 0, ihb);
-    } else if (!ImageIsNew(0, ihb) &&
-               image_to_write(pcb, ib, 0, ihb, floop, floopmax, loop, loopmax)) {
+    // A step without its input images still counts: when the write decision
+    // falls on a step that created no output image, WriteImage stops the
+    // loop with HeaderNotInitialized.
+    if (!ImageIsNew(0, ihb) && image_to_write(pcb, ib, 0, ihb, floop, floopmax, loop, loopmax)) {
       if (TermFunction) {
         TermFunction(pcb, Num.data(), ihb, pstatus);
         if (*pstatus != Success) return;
