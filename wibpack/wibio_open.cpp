@@ -214,6 +214,15 @@ int locate_block(DFile* file, DBlock** pblock) {
   ScratchBlock scratch(file);
   DBlock* header = &scratch.block;
   int r = get_symbol_list(ch, header, v1 ? 0 : 1);
+  // A header of a version 2.x file whose leading keys lack the block ID was
+  // written by an older writer (the first block of such a file may have
+  // been rewritten since): it is read in full, so that its ID, binary size
+  // and dimensions come from the keys that writer used.
+  if (r == WibReadOk && !v1 && search_symbol(header, KDataBlockID, nullptr)) {
+    free_symbol_list(header);
+    r = fseek(ch, static_cast<long>(TextPos) + 1, SEEK_SET) ? WibReadBad
+                                                             : get_symbol_list(ch, header, 0);
+  }
   if (r == WibReadNoMemory) return LocateNoMemory;
   if (r != WibReadOk) {
     print_file_report(file, TextPos,

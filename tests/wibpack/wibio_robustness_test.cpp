@@ -138,3 +138,48 @@ TEST(WibioRobustness, SmallHeadersCanBeUpdatedInPlace) {
   EXPECT_EQ(memcmp(back, data, sizeof data), 0);
   wib_close_data_file(s, &err, &status);
 }
+
+// A file of version 1 whose first header is rewritten in place gains the
+// format keys of version 2; its other blocks, written without them, must
+// keep their block numbers, sizes and data.
+TEST(WibioRobustness, UpdatedVersion1FileKeepsItsBlocks) {
+  testutil::TempDir dir;
+  const std::string name = dir.file("v1.wib");
+  std::string bytes;
+  for (int n = 1; n <= 3; n++) {
+    bytes += "{\nHeaderID = EH:00000" + std::to_string(n) + ":000000:000000 ;\nImage = " +
+             std::to_string(n) + " ;\nSize = 8 ;\nDim_1 = 2 ;\nDim_2 = 1 ;\nDataType = FloatValue ;\n" +
+             "ByteOrder = LowByteFirst ;\nTitle = block " + std::to_string(n) + " ;\n" +
+             std::string(200, ' ') + "\n}\n";
+    const float v[2] = {static_cast<float>(n), static_cast<float>(10 * n)};
+    bytes.append(reinterpret_cast<const char*>(v), sizeof v);
+  }
+  testutil::WriteFile(name, bytes);
+
+  int err, status;
+  long s = wib_open_data_file(name.c_str(), "old", &err, &status);
+  ASSERT_GE(s, 0);
+  ASSERT_EQ(wib_write_header_string(s, 1, 1, "Title", "updated", &err, &status), 1);
+  wib_close_data_file(s, &err, &status);
+  ASSERT_EQ(status, status_success);
+
+  testutil::Capture quiet(stderr);  // the boundary warning of the mixed file
+  s = wib_open_data_file(name.c_str(), "read", &err, &status);
+  ASSERT_GE(s, 0);
+  long lo = 0, hi = 0;
+  ASSERT_EQ(wib_search_minmax_number(s, 1, &lo, &hi, &err, &status), 1);
+  EXPECT_EQ(lo, 1);
+  EXPECT_EQ(hi, 3);
+  for (long n = 1; n <= 3; n++) {
+    const char* title = nullptr;
+    ASSERT_EQ(wib_read_header_string(s, n, 1, "Title", &title, &err, &status), 1) << n;
+    EXPECT_EQ(std::string(title), n == 1 ? "updated" : "block " + std::to_string(n));
+    long* dim = nullptr;
+    size_t size = 0;
+    void* data = nullptr;
+    wib_read_data(s, n, 1, &dim, &size, &data, MFloat, &err, &status);
+    ASSERT_EQ(status, status_success) << n;
+    EXPECT_EQ(static_cast<float*>(data)[1], 10.0f * n);
+  }
+  wib_close_data_file(s, &err, &status);
+}
