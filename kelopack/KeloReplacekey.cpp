@@ -16,6 +16,9 @@ namespace {
 constexpr size_t MaxKeyLen = 64;      // characters of a key name
 constexpr size_t MaxValueLen = 2048;  // characters of a key's value
 constexpr size_t KeyValueLen = 1024;  // text of the numeric variants
+// Keys nested deeper than this are copied as written: a text of a thousand
+// "[" must not exhaust the call stack.
+constexpr int MaxNesting = 64;
 
 bool is_delimiter(char c) {
   return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
@@ -48,7 +51,7 @@ class Replacer {
     if (debug_ > 2) printf("    in = \"%s\"\n", p);
     while (*p && !strchr(stops, *p)) {
       if (out.full() && level == 0) break;
-      if (*p == '[') {
+      if (*p == '[' && level < MaxNesting) {
         p = key(p + 1, out, npar, level + 1);
       } else {
         out.put(*p);

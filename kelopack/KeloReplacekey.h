@@ -3,7 +3,8 @@
 //
 // Syntax: "[" key ["," block ["," parameter ["," ignored ...]]] "]".
 //   key        a name of at most 64 characters; keys nested in it are
-//              replaced by the first word of their value first.
+//              replaced by the first word of their value first (keys nested
+//              more than 64 deep are copied as written).
 //   block      integer expression: the image block the key refers to
 //              (default: the caller's block), clamped to the blocks that
 //              exist.  Header values are always read from an input block:
