@@ -32,7 +32,7 @@ for t in "${targets[@]}"; do
   else
     corpus="$build/fuzz-corpus/$t"
     mkdir -p "$corpus"
-    nice -n 19 "$exe" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
+    nice -n 19 "$exe" -max_total_time="$seconds" -timeout=120 -rss_limit_mb=2048 \
       -close_fd_mask=3 -print_final_stats=1 "${dict[@]}" \
       -artifact_prefix="$build/fuzz-artifacts/$t/" "$corpus" "$seeds" >"$log" 2>&1
   fi

@@ -56,10 +56,10 @@ inline std::string write_scratch(const char* name, const uint8_t* data, size_t s
 }
 
 // Reads everything a program can read from an open stream: for the memories
-// 0, 1, -1, 2, -2, 3 the smallest and largest block numbers and up to eight
-// blocks from the smallest on, each with its header list, typed values,
-// history lines, dimensions and data (as float, and as mtype into a small
-// caller buffer).
+// 0, 1, -1, 2, -2, 3 the smallest and largest block numbers and the blocks
+// of the sixteen numbers from the smallest on and of the largest, each with
+// its header list, typed values, history lines, dimensions and data (as
+// float, and as mtype into a small caller buffer).
 inline void read_all_blocks(long stream, long mtype) {
   const int memories[] = {0, 1, -1, 2, -2, 3};
   const char* const keys[] = {"Dim_1", "Dim_2", "DataType", "Dummy", "Title", "History-1"};
@@ -68,9 +68,13 @@ inline void read_all_blocks(long stream, long mtype) {
     long lo = 0, hi = 0;
     if (memory != 0 && !wib_search_minmax_number(stream, memory, &lo, &hi, &err, &status))
       continue;
-    for (long n = lo, count = 0; n <= hi && count < 8; n++) {
+    // The numbers lo .. lo + 15 (up to hi) and hi.
+    std::vector<long> numbers;
+    const unsigned long span = static_cast<unsigned long>(hi) - static_cast<unsigned long>(lo);
+    for (long k = 0; k < 16 && static_cast<unsigned long>(k) <= span; k++) numbers.push_back(lo + k);
+    if (numbers.empty() || numbers.back() != hi) numbers.push_back(hi);
+    for (long n : numbers) {
       if (!wib_test_header(stream, n, memory, &err, &status)) continue;
-      count++;
       wib_read_header(stream, n, memory, "fuzz", &err, &status);
       for (const char* key : keys) {
         long lv;
