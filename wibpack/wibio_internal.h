@@ -189,6 +189,8 @@ typedef struct Data_Chain {
   uint16_t ChainKeyLen = 0;  // length of the key as given
   uint16_t Flags = 0;
   DBlock* BlockList = nullptr;
+  DBlock* BlockTail = nullptr;  // last block of BlockList (blocks are only ever appended
+                                // or inserted, and freed all together)
   Data_Chain* Previous = nullptr;
   Data_Chain* Next = nullptr;
   Data_File* File = nullptr;

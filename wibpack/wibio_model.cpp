@@ -69,10 +69,18 @@ T* find_key(T* head, const char* key, int sortmode, KeyOf key_of) {
 }
 
 // Finds the node of key in a sorted list, or creates it with init (which
-// fills the new node's fields) at its sorted place.
+// fills the new node's fields) at its sorted place.  Blocks are located and
+// written in ascending order as a rule, so the last node is compared first:
+// a key that sorts after it is appended without walking the list (which
+// made opening a file of many blocks quadratic).  ptail, when given, keeps
+// the list's last node.
 template <typename T, typename KeyOf, typename Init>
-int find_or_insert(T*& head, const char* key, int sortmode, KeyOf key_of, T** pnode, Init init) {
-  T* node = find_key(head, key, sortmode, key_of);
+int find_or_insert(T*& head, const char* key, int sortmode, KeyOf key_of, T** pnode, Init init,
+                   T** ptail = nullptr) {
+  T* last = ptail && *ptail ? *ptail : head;
+  while (last && last->Next) last = last->Next;
+  const int after_last = last ? compare_keys(key_of(last), key, sortmode) : -1;
+  T* node = after_last == 0 ? last : after_last < 0 ? nullptr : find_key(head, key, sortmode, key_of);
   if (!node) {
     node = new (std::nothrow) T;
     if (!node) return -1;
@@ -82,7 +90,14 @@ int find_or_insert(T*& head, const char* key, int sortmode, KeyOf key_of, T** pn
       delete node;
       return -1;
     }
-    link_before(head, node, ascending_place(head, key, sortmode, key_of));
+    if (after_last < 0 && last) {  // append after the last node
+      node->Previous = last;
+      node->Next = nullptr;
+      last->Next = node;
+    } else {
+      link_before(head, node, ascending_place(head, key, sortmode, key_of));
+    }
+    if (ptail && !node->Next) *ptail = node;
   }
   if (pnode) *pnode = node;
   return 0;
@@ -281,7 +296,7 @@ int insert_data_block(DChain* chain, const char* BlockKey, DBlock** pblock) {
     block->BlockKey = stored_key(BlockKey, "");
     block->BlockKeyLen = length16(strlen(BlockKey));
     block->Chain = chain;
-  });
+  }, &chain->BlockTail);
 }
 
 // ---------------------------------------------------------------------------
@@ -620,6 +635,7 @@ int free_data_block_list(DChain* chain) {
     b = next;
   }
   chain->BlockList = nullptr;
+  chain->BlockTail = nullptr;
   return 0;
 }
 

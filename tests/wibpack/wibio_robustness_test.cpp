@@ -183,3 +183,49 @@ TEST(WibioRobustness, UpdatedVersion1FileKeepsItsBlocks) {
   }
   wib_close_data_file(s, &err, &status);
 }
+
+// Blocks come in ascending order as a rule and are appended at the end of
+// their chain; any other order still gives a sorted chain.
+TEST(WibioRobustness, BlocksStaySortedInAnyInsertionOrder) {
+  DFile file;
+  DChain* chain;
+  ASSERT_EQ(insert_data_chain(&file, "Image.Psd", &chain), 0);
+  const long order[] = {1, 2, 3, 10, 5, -4, 11, 3, 12, 0, 12, 7};
+  for (long n : order) {
+    DBlock* block;
+    ASSERT_EQ(insert_data_block(chain, std::to_string(n).c_str(), &block), 0);
+    EXPECT_EQ(block->BlockKey, std::to_string(n));
+  }
+  std::vector<long> keys;
+  const DBlock* last = nullptr;
+  for (const DBlock* b = chain->BlockList; b; b = b->Next) {
+    EXPECT_EQ(b->Previous, last);
+    keys.push_back(std::stol(b->BlockKey));
+    last = b;
+  }
+  EXPECT_EQ(keys, (std::vector<long>{-4, 0, 1, 2, 3, 5, 7, 10, 11, 12}));
+  EXPECT_EQ(chain->BlockTail, last);
+  free_data_chain_list(&file);
+}
+
+// A small file of very many blocks opens with all of them (locating each
+// block once, not comparing it with all blocks before it).
+TEST(WibioRobustness, FileOfManyBlocksOpens) {
+  testutil::TempDir dir;
+  const std::string name = dir.file("many.wib");
+  std::string bytes;
+  const long n = 20000;
+  for (long k = 1; k <= n; k++)
+    bytes += "{\nWIB_DataBlockID = " + std::to_string(k) + ".Image.Psd ;\nWIB_BinarySize = 0 ;\n}\n";
+  testutil::WriteFile(name, bytes);
+  testutil::Capture quiet(stderr);
+  int err, status;
+  long s = wib_open_data_file(name.c_str(), "read", &err, &status);
+  ASSERT_GE(s, 0);
+  long lo = 0, hi = 0;
+  ASSERT_EQ(wib_search_minmax_number(s, 1, &lo, &hi, &err, &status), 1);
+  EXPECT_EQ(lo, 1);
+  EXPECT_EQ(hi, n);
+  EXPECT_EQ(wib_test_header(s, n / 2, 1, &err, &status), 1);
+  wib_close_data_file(s, &err, &status);
+}
