@@ -37,6 +37,20 @@ const char* current_word(const CmdBlk* pcb) {
 
 void print_skipped() { printf("%s\n", InputSkipped); }
 
+// What a prompt answer means: rc Success sets the value, a skip or an empty
+// answer without default leaves it unset; the answered argument is required
+// in the history line again.  Any other result (an abort) becomes the
+// status and false is returned.
+bool take_answer(int rc, bool* given, int* pstatus) {
+  if (rc != Success && rc != SkipInput && rc != NoDefault) {
+    *pstatus = rc;
+    return false;
+  }
+  *given = rc == Success;
+  wib_history_take(KeloHistoryKey);
+  return true;
+}
+
 // The text readers (line, float and integer expressions).  Expression texts
 // may not become empty: an empty result restores the text the record held
 // before the call.  A line may be empty, and its prompt always shows the
@@ -67,16 +81,7 @@ void read_text(CmdBlk* pcb, const char* routine, const char* promptline, char* V
     char shown[IO_len];
     CopyLine(V, shown, IO_len, 0);
     const int flag = !expression || shown[0] != '\0';
-    const int rc = GetLine(pcb->infile, V, flag, promptline, shown);
-    if (rc == Success) {
-      given = true;
-    } else if (rc == SkipInput || rc == NoDefault) {
-      given = false;
-    } else {
-      *pstatus = rc;
-      return;
-    }
-    wib_history_take(KeloHistoryKey);
+    if (!take_answer(GetLine(pcb->infile, V, flag, promptline, shown), &given, pstatus)) return;
   }
 
   if (expression && !V[0]) {
@@ -144,16 +149,8 @@ void read_number(CmdBlk* pcb, const char* routine, const char* promptline, Recor
     // The answer is kept only when it could be evaluated.
     T answer = value->V;
     const int rc = kind.ask(pcb->infile, &answer, 1, promptline, value->V);
-    if (rc == Success) {
-      value->V = normalise(answer);
-      given = true;
-    } else if (rc == SkipInput || rc == NoDefault) {
-      given = false;
-    } else {
-      *pstatus = rc;
-      return;
-    }
-    wib_history_take(KeloHistoryKey);
+    if (!take_answer(rc, &given, pstatus)) return;
+    if (rc == Success) value->V = normalise(answer);
   }
 
   if (given)

@@ -138,7 +138,7 @@ void GetImageRange(const CmdBlk* pcb, const ImgHeadBlk* ihb, int MinImage, int M
 //     defaults (so that skipping them leaves them to the input).
 // The input files are closed again on success.  Unset open modes become
 // "o+fp" for inputs and "a+ip" for the output.  Stops at the first failure
-// with its status.
+// with its status (NotEnoughBlocks when block_lst is not an image block).
 void ArgvBlocks(CmdBlk* pcb, ImgBlk* ib, ImgHeadBlk* ihb, KeloImageFunction InitFunction,
                 const char* Extension, int block_1st, int block_lst, int* pstatus);
 // ArgvBlocks without initialisation function and extension.

@@ -31,12 +31,16 @@ void ArgvBlocks(CmdBlk* pcb, ImgBlk* ib, ImgHeadBlk* ihb, KeloImageFunction Init
                 const char* Extension, int block_1st, int block_lst, int* pstatus) {
   SetKeloError(KeloRoutineVersion(), "ArgvBlocks", nullptr);
   *pstatus = Success;
+  if (block_lst >= pcb->ImgBlkLen) {
+    *pstatus = NotEnoughBlocks;
+    return;
+  }
   const int first_input = block_1st > 1 ? block_1st : 1;
   const size_t num_len = block_lst >= 0 ? static_cast<size_t>(block_lst) + 1 : 1;
   long* num = new (std::nothrow) long[num_len]();
   if (!num) {
-    printf("ERROR: Failed to allocate %zu | %lu bytes\n", num_len * sizeof(long),
-           static_cast<unsigned long>(num_len * sizeof(long)));
+    fprintf(stderr, "ERROR: Failed to allocate %zu | %lu bytes\n", num_len * sizeof(long),
+            static_cast<unsigned long>(num_len * sizeof(long)));
     exit(-1);
   }
   std::unique_ptr<long[]> num_owner(num);
