@@ -223,6 +223,13 @@ TEST_F(FilterRun, PromptedAnswers) {
   EXPECT_TRUE(SameBits(ReadBack(File("out.wib"), 2).data, Expected(series_[1], 32, 24, p, &c2)));
   EXPECT_TRUE(SameBits(ReadBack(File("out.wib"), 3).data, Expected(series_[2], 32, 24, p, &c3)));
   EXPECT_FALSE(ReadBack(File("out.wib"), 1).found);
+  // Answered values are part of the command line in the history; skipped
+  // ones stand as "...".
+  EXPECT_EQ(ReadBack(File("out.wib"), 2).history,
+            "kelo_filter in.wib out.wib 2 3 ... ... ... ... 3 4.0 1.0 4 5.0 0.0");
+  // Values without a word are left out at the end of the line.
+  auto w = Run("in.wib w.wib 2 ... ... ... ... ... 3");
+  EXPECT_EQ(ReadBack(File("w.wib"), 2).history, "kelo_filter in.wib w.wib 2 ... ... ... ... ... 3");
   EXPECT_EQ(r.out, Banner(true) +
                        "Input sequence 1 [input.wib] : "
                        "Output sequence [output.wib] : "
