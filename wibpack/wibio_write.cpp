@@ -100,6 +100,33 @@ int store_data_keys(DBlock* block, const long* Dim, long DataType, long DataValu
   return RoutineSucceeded;
 }
 
+// The keys of external binary data as the block was located: a header read
+// in full may hold such keys after its leading format keys, which locating
+// does not read; written at the head they would give the block another
+// meaning.  Without external data (or when the data now go into this file)
+// the keys are removed.
+int store_external_keys(const DFile* file, DBlock* block, bool data) {
+  if (data || block->BinaryFileName.empty()) {
+    remove_string(block, KBinaryFileName);
+    remove_string(block, KBinaryFilePosition);
+    remove_string(block, KBinaryFileSize);
+    return 0;
+  }
+  std::string name = block->BinaryFileName;
+  const std::string dir = directory_of(file->Name.c_str());
+  if (name.compare(0, dir.size(), dir) == 0) name.erase(0, dir.size());
+  if (insert_string(block, KBinaryFileName, name.c_str(), nullptr) ||
+      insert_string(block, KBinaryFilePosition, std::to_string(block->BinaryFilePos).c_str(),
+                    nullptr))
+    return -1;
+  if (!block->BinaryFileLen) {
+    remove_string(block, KBinaryFileSize);
+    return 0;
+  }
+  return insert_string(block, KBinaryFileSize, std::to_string(block->BinaryFileLen).c_str(),
+                       nullptr);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -195,6 +222,13 @@ int put_data_block(DFile* file, DBlock* block) {
   // A bad block is never written again; new changes to it are an error.
   if (block->Flags.BadBlock) return changed ? -1 : 0;
   if (!changed) return 0;
+  // Changes to a file opened for reading (a BSL file too, whose headers live
+  // in memory) can never reach the disk.
+  if (file->Flags.ReadOnlyFile) {
+    fprintf(stderr, "ERROR: put_data_block: %s is opened for reading only\n", file->Name.c_str());
+    block->Flags.BadBlock = 1;
+    return -1;
+  }
   if (block == file->GeneralBlock && file->Flags.NoGeneralHeader) return 0;
   if (sync_data_block(file, block) || flush_data_block(file, block) || update_general(file)) {
     block->Flags.BadBlock = 1;
@@ -240,12 +274,7 @@ int sync_data_block(DFile* file, DBlock* block) {
         return -1;
       const std::string v1key = v1_block_key_name(block->Chain->ChainKey.c_str());
       if (insert_string(block, v1key.c_str(), block->BlockKey.c_str(), nullptr)) return -1;
-      if (data) {
-        // The data now go into this file.
-        remove_string(block, KBinaryFileName);
-        remove_string(block, KBinaryFilePosition);
-        remove_string(block, KBinaryFileSize);
-      }
+      if (store_external_keys(file, block, data)) return -1;
     }
     if (!block->Flags.DiskBlockFixed) block->SequenceNumber = file->NextSequenceNumber;
     if (insert_string(block, V1_HEADER_ID_KEY, header_id(block->SequenceNumber).c_str(),
@@ -270,10 +299,7 @@ int flush_data_block(DFile* file, DBlock* block) {
   if (block->Flags.InternalHeader || (!block->Flags.HeaderChanged && !block->Flags.DataChanged))
     return 0;
   FILE* ch = file->Channel;
-  if (!ch || file->Flags.ReadOnlyFile || file->Flags.TemporaryFile) {
-    fprintf(stderr, "ERROR: flush_data_block: %s is not writable\n", file->Name.c_str());
-    return -1;
-  }
+  if (!ch) return -1;
   unsigned long pos = 0;
   if (block->Flags.DiskBlockFixed) {
     pos = block->TextPos;

@@ -121,7 +121,15 @@ TEST_F(Bsl, HighByteFirstDataAndSeveralMemories) {
   EXPECT_EQ(v, (std::vector<float>{1000, 1001, 1002, 1003}));
   wib_read_header_string(s, 2, 1, "ByteOrder", &order, &err, &status);
   EXPECT_STREQ(order, "HighByteFirst");
+  // Nothing can be written: the change fails when it would go to disk.
+  EXPECT_EQ(wib_write_header_string(s, 2, 1, "Note", "lost", &err, &status), 1);
+  testutil::Capture capture(stderr);
   wib_close_data_file(s, &err, &status);
+  EXPECT_EQ(err, WriteDataError);
+  EXPECT_EQ(status, status_error);
+  wib_close_data_file(s, &err, &status);
+  EXPECT_EQ(err, RoutineSucceeded);
+  EXPECT_NE(capture.Text().find("is opened for reading only"), std::string::npos);
 }
 
 TEST_F(Bsl, BadHeaderFiles) {

@@ -578,9 +578,16 @@ TEST_F(WibFile, ExternalBinaryFiles) {
   std::string header = std::string("{\r\nWIB_DataBlockID = 4.Image.Psd ;\r\n") +
                        "WIB_BinaryFileName = data.bin ;\r\nWIB_BinaryFilePosition = 4 ;\r\n"
                        "WIB_BinarySize = 0 ;\r\nDim_1 = 3 ;\r\nByteOrder = LowByteFirst ;\r\n}\n";
+  // Room to rewrite the header in place.
+  header.insert(header.size() - 4, std::string(300, ' '));
   WriteFile(Path("ext.wib"), header);
   testutil::Capture err(stderr);
-  long s = Open(Path("ext.wib"), "read");
+  long s = Open(Path("ext.wib"), "old");
+  EXPECT_EQ(ReadFloats(s, 4, 1), (std::vector<float>{1.5f, 2.5f, 3.5f}));
+  WriteString(s, 4, 1, "Note", "rewritten");
+  Close(s);
+  s = Open(Path("ext.wib"), "read");
+  EXPECT_EQ(ReadString(s, 4, 1, "Note"), "rewritten");
   EXPECT_EQ(ReadFloats(s, 4, 1), (std::vector<float>{1.5f, 2.5f, 3.5f}));
   Close(s);
   // Without its position the block is not located.
@@ -591,6 +598,23 @@ TEST_F(WibFile, ExternalBinaryFiles) {
   int e, st;
   EXPECT_EQ(wib_test_header(s, 4, 1, &e, &st), 0);
   Close(s);
+
+  // A format key after the others is not read when the block is located;
+  // rewriting the header must not give it a meaning either.
+  s = Open(Path("stray.wib"), "new");
+  EXPECT_EQ(WriteFloats(s, 1, 1, {1, 3}, {7, 8, 9}), 0);
+  Close(s);
+  std::string bytes = ReadFile(Path("stray.wib"));
+  PatchBlock(bytes, 1, "Compression", "WIB_BinaryFileName = data.bin ;\r\nCompression");
+  WriteFile(Path("stray.wib"), bytes);
+  s = Open(Path("stray.wib"), "old");
+  WriteString(s, 1, 1, "Note", "rewritten");
+  Close(s);
+  s = Open(Path("stray.wib"), "read");
+  EXPECT_EQ(ReadString(s, 1, 1, "Note"), "rewritten");
+  EXPECT_EQ(ReadFloats(s, 1, 1), (std::vector<float>{7, 8, 9}));
+  Close(s);
+
   std::string text = err.Text();
   EXPECT_NE(text.find("ERROR: The key \"WIB_BinaryFileName\" requires the key "
                       "\"WIB_BinaryFilePosition\"\n"),
