@@ -532,6 +532,9 @@ std::string directory_of(const char* fname);
 // Seeks to an absolute position; -1 for positions beyond the range of a
 // stream position or a failing seek.
 int seek_to(FILE* channel, unsigned long position);
+// Whether the symbols of a header, read up to stream position symbols_end,
+// end exactly at its end marker (BinaryPos is the position after it).
+bool header_ends_at(long symbols_end, unsigned long BinaryPos);
 // Size of the file behind a stream (the stream position is kept); -1 when
 // unknown.
 long stream_size(FILE* channel);

@@ -100,6 +100,7 @@ int read_general_block(DFile* file) {
     print_file_report(file, 0, "Error reading header values", 0);
     return -1;
   }
+  const long symbols_end = ftell(ch);
   if (search_symbol(general, KDataFormatVersion, nullptr))
     return no_general_block(file, search_symbol(general, KDataBlockID, nullptr) == 0);
 
@@ -121,6 +122,12 @@ int read_general_block(DFile* file) {
   unsigned long BinaryPos = 0, next = 0;
   if (find_header_end(ch, 0, file->BlockBoundary, &BinaryPos)) {
     print_file_report(file, 0, "Header end marker not found", 0);
+    return -1;
+  }
+  // A value that runs over the end marker (a terminator missing) makes the
+  // symbols read belong to more than this header.
+  if (!header_ends_at(symbols_end, BinaryPos)) {
+    print_file_report(file, 0, "Error reading header values", 0);
     return -1;
   }
   if (next_block_position(BinaryPos, BinaryLen, &next)) {
@@ -218,11 +225,14 @@ int locate_block(DFile* file, DBlock** pblock) {
   // written by an older writer (the first block of such a file may have
   // been rewritten since): it is read in full, so that its ID, binary size
   // and dimensions come from the keys that writer used.
+  bool full = v1;
   if (r == WibReadOk && !v1 && search_symbol(header, KDataBlockID, nullptr)) {
+    full = true;
     free_symbol_list(header);
     r = fseek(ch, static_cast<long>(TextPos) + 1, SEEK_SET) ? WibReadBad
                                                              : get_symbol_list(ch, header, 0);
   }
+  const long symbols_end = ftell(ch);
   if (r == WibReadNoMemory) return LocateNoMemory;
   if (r != WibReadOk) {
     print_file_report(file, TextPos,
@@ -260,6 +270,11 @@ int locate_block(DFile* file, DBlock** pblock) {
   unsigned long BinaryPos = 0, next = 0;
   if (find_header_end(ch, TextPos, file->BlockBoundary, &BinaryPos)) {
     print_file_report(file, TextPos, "Header end marker not found", 1);
+    return LocateStop;
+  }
+  if (full && !header_ends_at(symbols_end, BinaryPos)) {
+    print_file_report(file, TextPos,
+                      v1 ? "Error reading header values V1.xx" : "Error reading header values", 1);
     return LocateStop;
   }
   if (next_block_position(BinaryPos, BinaryLen, &next)) {
@@ -474,6 +489,10 @@ int seek_to(FILE* channel, unsigned long position) {
   return fseek(channel, static_cast<long>(position), SEEK_SET) ? -1 : 0;
 }
 
+bool header_ends_at(long symbols_end, unsigned long BinaryPos) {
+  return symbols_end >= 0 && static_cast<unsigned long>(symbols_end) == BinaryPos;
+}
+
 long stream_size(FILE* channel) {
   if (!channel) return -1;
   fflush(channel);
@@ -511,6 +530,11 @@ long wib_open_data_file(const char* fname, const char* mode, int* pErrorValue, i
   if ((is_mode(mode, Old) || is_mode(mode, Read)) &&
       cmpr_checkfiletype(fname) == CmprNone) {
     FILE* probe = fopen(fname, "rb");
+    struct stat st;
+    if (probe && (fstat(fileno(probe), &st) || S_ISDIR(st.st_mode))) {
+      fclose(probe);  // a directory is no file
+      probe = nullptr;
+    }
     if (!probe) {
       set_result(pErrorValue, pstatus, CouldNotOpenFile);
       return -1;

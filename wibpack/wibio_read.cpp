@@ -136,7 +136,9 @@ int get_data_header(DFile* file, DBlock* block) {
     return ReadDataError;
   }
   free_symbol_list(block);
-  if (get_symbol_list(ch, block, 0) != WibReadOk) {
+  // The symbols must end at the header's end marker, where the binary
+  // section starts.
+  if (get_symbol_list(ch, block, 0) != WibReadOk || !header_ends_at(ftell(ch), block->BinaryPos)) {
     perror("get_data_header->get_symbol_list");
     free_symbol_list(block);
     return ReadDataError;

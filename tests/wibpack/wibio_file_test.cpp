@@ -471,6 +471,7 @@ TEST_F(WibFile, EmptyFilesAndModes) {
   Open(Path("missing.wib"), "read", CouldNotOpenFile);
   Open(Path("missing.wib"), "old", CouldNotOpenFile);
   Open(name, "write", CouldNotOpenFile);
+  for (const char* mode : {"read", "old", "any", "new"}) Open(dir_.path(), mode, CouldNotOpenFile);
 
   // "new" empties an existing file; "any" keeps it.
   WriteFile(name, "old contents");
@@ -996,6 +997,18 @@ TEST_F(WibFile, TruncatedAndCorruptFiles) {
   EXPECT_EQ(wib_test_header(s, 2, 1, &err, &status), 0);
   Close(s);
 
+  // A value without its terminator runs into the next header: that header
+  // is damaged, the next block still reads.
+  std::string unterminated = good;
+  PatchBlock(unterminated, 2, "\r\nSize = 512 ;", "\r\nSize = 512  ");
+  WriteFile(name, unterminated);
+  s = Open(name, "read");
+  int result = wib_read_header_long(s, 2, 1, "Dim_1", nullptr, &err, &status);
+  EXPECT_EQ(err, ReadDataError);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(ReadFloats(s, 3, 1).size(), 256u);
+  Close(s);
+
   // Corrupt compressed data.
   std::string corrupt = good;
   for (size_t i = second + 8192 + 20; i < second + 8192 + 60; i++) corrupt[i] = 'x';
@@ -1013,6 +1026,21 @@ TEST_F(WibFile, TruncatedAndCorruptFiles) {
   EXPECT_NE(text.find("   Last block ID: 3.Image.Psd\n\n"), std::string::npos);
   EXPECT_NE(text.find("cmpr_frinflate"), std::string::npos);
   EXPECT_NE(third, std::string::npos);
+}
+
+TEST_F(WibFile, AGeneralBlockRunningIntoTheNextHeaderIsAnError) {
+  wib_general_block(1);
+  const std::string name = Path("runs.wib");
+  long s = Open(name, "new");
+  EXPECT_EQ(WriteFloats(s, 1, 1, {1, 3}, Ramp(3)), 0);
+  Close(s);
+  std::string bytes = ReadFile(name);
+  bytes.replace(bytes.find("Size = 0 ;"), 10, "Size = 0  ");
+  WriteFile(name, bytes);
+  testutil::Capture capture(stderr);
+  Open(name, "read", ErrorReadingGeneralBlock);
+  EXPECT_NE(capture.Text().find("   WIB FILE ERROR\n   Error reading header values\n"),
+            std::string::npos);
 }
 
 TEST_F(WibFile, UnusableBlockBoundariesReadWithBoundaryOne) {
