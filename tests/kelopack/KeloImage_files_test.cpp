@@ -104,7 +104,7 @@ TEST_F(FileState, DummyFileAndDontOpenGetNamesButNoStream) {
 
 TEST_F(FileState, TwoBlocksShareOneStreamClosedWithTheLast) {
   Init(3);
-  Spec s;
+  FileLayout s;
   s.numbers = {3, 5, 9};
   MakeFile("in.wib", s);
   int status = -7;
@@ -140,7 +140,7 @@ TEST_F(FileState, TwoBlocksShareOneStreamClosedWithTheLast) {
 }
 
 TEST_F(FileState, OpenModes) {
-  Spec s;
+  FileLayout s;
   s.numbers = {1};
   MakeFile("old.wib", s);
   int status = -7;
@@ -171,7 +171,7 @@ TEST_F(FileState, OpenModes) {
 // The reading pass of the image loop
 
 TEST_F(FileState, ReadingPassProgressLines) {
-  Spec s;
+  FileLayout s;
   s.numbers = {1, 2};
   MakeFile("in.wib", s);
   SetText(ib(1).Name, Path("in.wib"));

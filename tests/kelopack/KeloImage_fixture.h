@@ -116,7 +116,7 @@ class ImageFiles : public ::testing::Test {
   // Writes images of d1 x d2 pixels into the file name (created anew), with
   // the pixel values value(image number, pixel index) and the header keys
   // given for every image.
-  struct Spec {
+  struct FileLayout {
     std::vector<long> numbers;
     long d1 = 4, d2 = 3;
     std::function<float(long, long)> value = [](long n, long i) {
@@ -125,7 +125,7 @@ class ImageFiles : public ::testing::Test {
     HeaderText keys;
     int memory = 1;
   };
-  void MakeFile(const std::string& name, const Spec& s) {
+  void MakeFile(const std::string& name, const FileLayout& s) {
     int err = 0, status = 0;
     const long stream = wib_open_data_file(Path(name).c_str(), "new", &err, &status);
     ASSERT_GE(stream, 0) << wib_report_data_error(err);

@@ -44,7 +44,7 @@ class Loop : public ImageFiles {
   // in.wib with images numbers (value 100 n + i), as input 1; output
   // out.wib.
   void Input(std::vector<long> numbers, const std::string& name = "in.wib") {
-    Spec s;
+    FileLayout s;
     s.numbers = std::move(numbers);
     MakeFile(name, s);
     SetText(ib(1).Name, Path(name));
@@ -174,7 +174,7 @@ TEST_F(Loop, SingleToMultiWritesEveryImageIntoAFileOfItsOwn) {
 
 TEST_F(Loop, MultiToSingleWritesOneImagePerInputFile) {
   for (long f = 1; f <= 3; ++f) {
-    Spec s;
+    FileLayout s;
     s.numbers = {1};
     s.value = [f](long, long i) { return static_cast<float>(10 * f + i); };
     MakeFile("in" + std::to_string(f) + ".wib", s);
@@ -241,7 +241,7 @@ TEST_F(Loop, MissingSecondInputWithAndWithoutAllNeeded) {
   // Two inputs: image 2 lacks in the second file.
   Init(3);
   Input({1, 2});
-  Spec s;
+  FileLayout s;
   s.numbers = {1};
   s.value = [](long, long) { return 1000.0f; };
   MakeFile("in2.wib", s);
@@ -290,7 +290,7 @@ TEST_F(Loop, AnImageWithoutOutputFileIsNotWritten) {
 
 TEST_F(Loop, AProtectedImageIsNeverOverwritten) {
   Input({1, 2, 3});
-  Spec old;
+  FileLayout old;
   old.numbers = {2};
   old.value = [](long, long) { return -5.0f; };
   MakeFile("out.wib", old);

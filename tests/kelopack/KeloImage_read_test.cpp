@@ -17,7 +17,7 @@ class Reading : public ImageFiles {
   // Makes in.wib with one image 1 of the given header keys and reads it
   // into header block 1; returns ReadImage's result.
   int Read(const HeaderText& keys, int* pstatus, long number = 1) {
-    Spec s;
+    FileLayout s;
     s.numbers = {1};
     s.keys = keys;
     MakeFile("in.wib", s);
@@ -162,7 +162,7 @@ TEST_F(Reading, DummyFileImagesHaveTheOptionDimensions) {
 }
 
 TEST_F(Reading, VarianceBlocks) {
-  Spec s;
+  FileLayout s;
   s.numbers = {1, 2};
   MakeFile("in.wib", s);
   // Append variances for image 1 (same size) and image 2 (other size).

@@ -19,7 +19,7 @@ class Writing : public ImageFiles {
   // Reads image 1 of in.wib (made with keys) as template into header
   // block 1.
   void ReadTemplate(const HeaderText& keys) {
-    Spec s;
+    FileLayout s;
     s.numbers = {1};
     s.keys = keys;
     MakeFile("in.wib", s);
@@ -208,7 +208,7 @@ TEST_F(Writing, ProtectionDummyFileAndUncreatedImages) {
   EXPECT_EQ(status, Success);
 
   // An existing image protected by the open mode is never overwritten.
-  Spec s;
+  FileLayout s;
   s.numbers = {1, 2};
   MakeFile("out.wib", s);
   const std::string before = testutil::ReadFile(Path("out.wib"));
