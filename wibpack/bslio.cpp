@@ -97,13 +97,13 @@ bool make_frames(const BslFile& bsl, BslMemory& memory) {
   for (unsigned long f = 1; f <= count; f++) {
     BslFrame fr;
     fr.FrameKey = std::to_string(f);
-    BslDataSpec& spec = fr.DataSpec;
-    spec.BinaryFileName = path;
-    spec.BinaryFilePos = frame * (f - 1);
-    spec.BinaryFileLen = frame;
-    spec.Dim = {2, i1, i2};
-    spec.DataType = FloatValue;
-    spec.ByteOrder = wib_byteorder();
+    BslDataSpec& dataspec = fr.DataSpec;
+    dataspec.BinaryFileName = path;
+    dataspec.BinaryFilePos = frame * (f - 1);
+    dataspec.BinaryFileLen = frame;
+    dataspec.Dim = {2, i1, i2};
+    dataspec.DataType = FloatValue;
+    dataspec.ByteOrder = wib_byteorder();
     memory.FrameList.push_back(std::move(fr));
   }
   return true;

@@ -18,7 +18,7 @@ int present_frame(DFile* file, long memory, const BslFrame& frame) {
   std::string ChainKey;
   DChain* chain;
   DBlock* block;
-  const BslDataSpec& spec = frame.DataSpec;
+  const BslDataSpec& dataspec = frame.DataSpec;
   if (data_chain_key(file, memory, ChainKey) ||
       insert_data_chain(file, ChainKey.c_str(), &chain) ||
       insert_data_block(chain, std::to_string(atol(frame.FrameKey.c_str())).c_str(), &block))
@@ -26,23 +26,23 @@ int present_frame(DFile* file, long memory, const BslFrame& frame) {
   block->Flags.InternalHeader = 1;
   block->Flags.HeaderExternal = 0;
   block->Flags.DataExternal = 1;
-  block->BinaryFileName = spec.BinaryFileName;
-  block->BinaryFilePos = spec.BinaryFilePos;
-  block->BinaryFileLen = spec.BinaryFileLen;
+  block->BinaryFileName = dataspec.BinaryFileName;
+  block->BinaryFilePos = dataspec.BinaryFilePos;
+  block->BinaryFileLen = dataspec.BinaryFileLen;
   const long byteorder =
-      wib_settings.bsl_input_byteorder ? wib_settings.bsl_input_byteorder : spec.ByteOrder;
-  for (size_t i = 1; i < spec.Dim.size() && static_cast<long>(i) <= spec.Dim[0]; i++) {
+      wib_settings.bsl_input_byteorder ? wib_settings.bsl_input_byteorder : dataspec.ByteOrder;
+  for (size_t i = 1; i < dataspec.Dim.size() && static_cast<long>(i) <= dataspec.Dim[0]; i++) {
     const std::string key = DIMENSION_KEY_PREFIX + std::to_string(i);
-    if (insert_string(block, key.c_str(), std::to_string(spec.Dim[i]).c_str(), nullptr)) return -1;
+    if (insert_string(block, key.c_str(), std::to_string(dataspec.Dim[i]).c_str(), nullptr)) return -1;
   }
-  if (insert_string(block, KDataType, wib_datatype2string(spec.DataType), nullptr) ||
+  if (insert_string(block, KDataType, wib_datatype2string(dataspec.DataType), nullptr) ||
       insert_string(block, KByteOrder, wib_byteorder2string(byteorder), nullptr))
     return -1;
-  if (spec.RasterConfiguration != 1 &&
+  if (dataspec.RasterConfiguration != 1 &&
       insert_string(block, KDataRasterConfiguration,
-                    std::to_string(spec.RasterConfiguration).c_str(), nullptr))
+                    std::to_string(dataspec.RasterConfiguration).c_str(), nullptr))
     return -1;
-  if (insert_string(block, KCompression, wib_compression2string(spec.Compression), nullptr))
+  if (insert_string(block, KCompression, wib_compression2string(dataspec.Compression), nullptr))
     return -1;
   return 0;
 }
