@@ -29,7 +29,7 @@ test-san:
 bench:
 	$(CMAKE) -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DKELO_BUILD_BENCH=ON
 	$(CMAKE) --build $(BUILD_DIR) -j $(JOBS)
-	@for b in $(BUILD_DIR)/bench/*; do [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
+	@for b in $(BUILD_DIR)/bench/*; do [ -f "$$b" ] && [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
 
 demo: all
 	@if [ -x tools/demo.sh ]; then tools/demo.sh $(BUILD_DIR); \
