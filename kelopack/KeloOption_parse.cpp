@@ -596,14 +596,18 @@ void ReadOptions(char* argv[], int* parg_no, CmdBlk* pcb, ImgBlk* ib, int* pstat
       // Show the word before the failure and the failing word.
       int k = *parg_no;
       if (k >= 1 && argv[k - 1]) {
-        std::string message = "    ";
-        message += argv[k - 1];
-        if (argv[k]) {
-          message += " ";
-          message += argv[k];
+        try {
+          std::string message = "    ";
+          message += argv[k - 1];
+          if (argv[k]) {
+            message += " ";
+            message += argv[k];
+          }
+          message += " ... ";
+          SetKeloErrorMessage(message.c_str());
+        } catch (...) {
+          SetKeloErrorMessage(nullptr);  // no memory left for the message
         }
-        message += " ... ";
-        SetKeloErrorMessage(message.c_str());
       }
       ReleaseOptions(pcb);
       return;
