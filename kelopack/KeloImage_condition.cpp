@@ -4,6 +4,7 @@
 // Every routine keeps the dummy convention of wibpack/ipol.h: a pixel is a
 // dummy when it equals the dummy value within its tolerance and the dummy
 // value is defined at all; variances use -1 (VarDummy) with tolerance 0.1.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -93,34 +94,48 @@ void gnaw_data_2d(float* data, float* vardat, long dim_1, long dim_2, float dumm
   const size_t n = pixels(dim_1, dim_2);
   if ((gnaw_1 < 1 && gnaw_2 < 1) || !data || n == 0) return;
   if (NODUMMYDEFINED(dummy, ddummy)) return;
-  const long g1 = gnaw_1 > 0 ? gnaw_1 : 0;
-  const long g2 = gnaw_2 > 0 ? gnaw_2 : 0;
+  // Gnaw values beyond 2^31 - 1 pixels count as that, so that the ellipse
+  // test below stays exact in 128-bit integers.
+  constexpr long MaxGnaw = 0x7fffffff;
+  const long g1 = std::min(std::max(gnaw_1, 0L), MaxGnaw);
+  const long g2 = std::min(std::max(gnaw_2, 0L), MaxGnaw);
+  // Offsets that leave the image reach no pixel: the ranges end there.
+  const long r1 = std::min(g1, dim_1 - 1);
+  const long r2 = std::min(g2, dim_2 - 1);
 
-  // The ellipse of half-axes sqrt(g1^2+1) and sqrt(g2^2+1) as a list of
-  // offsets.
-  const long a = g1 * g1 + 1;
-  const long b = g2 * g2 + 1;
-  struct Offset { long k1, k2; };
-  std::vector<Offset> ellipse;
-  for (long k2 = -g2; k2 <= g2; ++k2)
-    for (long k1 = -g1; k1 <= g1; ++k1)
-      if (k2 * k2 * a + k1 * k1 * b <= a * b) ellipse.push_back({k1, k2});
-
+  // The ellipse of half-axes sqrt(g1^2+1) and sqrt(g2^2+1), row by row:
+  // row offset k2 covers the offsets k1 = -half[k2 + r2] .. half[k2 + r2].
+  using Wide = __int128;
+  const Wide a = static_cast<Wide>(g1) * g1 + 1;
+  const Wide b = static_cast<Wide>(g2) * g2 + 1;
+  std::unique_ptr<long[]> half(new (std::nothrow) long[2 * r2 + 1]);
   // Marks first, so that marked pixels do not spread further.
   std::unique_ptr<uint16_t[]> marks(new (std::nothrow) uint16_t[n]());
-  if (!marks) {
+  if (!half || !marks) {
     *pstatus = NotEnoughMemoryAvailable;
     return;
   }
+  for (long k2 = -r2; k2 <= r2; ++k2) {
+    long w = -1;
+    for (long k1 = 0; k1 <= r1; ++k1) {
+      if (static_cast<Wide>(k2) * k2 * a + static_cast<Wide>(k1) * k1 * b > a * b) break;
+      w = k1;
+    }
+    half[k2 + r2] = w;
+  }
+
   for (long j2 = 0; j2 < dim_2; ++j2) {
     const float* row = data + j2 * dim_1;
     for (long j1 = 0; j1 < dim_1; ++j1) {
       if (!DUMMY(row[j1], dummy, ddummy)) continue;
-      for (const Offset& o : ellipse) {
-        const long k1 = j1 + o.k1;
-        const long k2 = j2 + o.k2;
-        if (k1 < 0 || k1 >= dim_1 || k2 < 0 || k2 >= dim_2) continue;
-        marks[k1 + k2 * dim_1] = 1;
+      const long first2 = std::max(j2 - r2, 0L);
+      const long last2 = std::min(j2 + r2, dim_2 - 1);
+      for (long k2 = first2; k2 <= last2; ++k2) {
+        const long w = half[k2 - j2 + r2];
+        const long first1 = std::max(j1 - w, 0L);
+        const long last1 = std::min(j1 + w, dim_1 - 1);
+        uint16_t* mrow = marks.get() + k2 * dim_1;
+        for (long k1 = first1; k1 <= last1; ++k1) mrow[k1] = 1;
       }
     }
   }

@@ -2,6 +2,7 @@
 // marking, and condition_2d as a whole.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -50,6 +51,7 @@ TEST(Gnaw, EllipseAroundDummy) {
       {1, 1, {".......", ".......", "..###..", "..###..", "..###..", ".......", "......."}},
       {2, 2, {".......", "..###..", ".#####.", ".#####.", ".#####.", "..###..", "......."}},
       {2, 0, {".......", ".......", ".......", ".#####.", ".......", ".......", "......."}},
+      {3, 1, {".......", ".......", ".#####.", "#######", ".#####.", ".......", "......."}},
       {0, 1, {".......", ".......", "...#...", "...#...", "...#...", ".......", "......."}},
       {-3, 0, {".......", ".......", ".......", "...#...", ".......", ".......", "......."}},
   };
@@ -89,6 +91,31 @@ TEST(Gnaw, MarksDoNotSpreadAndNeedADummy) {
   gnaw_data_2d(zero.data(), nullptr, 3, 3, 0.0f, 0.1f, 1, 1, &status);
   EXPECT_EQ(zero[4], 5.0f);
   EXPECT_EQ(status, Success);
+}
+
+// Gnaw values far beyond the image: every offset that stays inside is
+// tested, and the work does not grow with the gnaw value.
+TEST(Gnaw, ValuesBeyondTheImage) {
+  struct Case {
+    long g1, g2;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {LONG_MAX, 0, {"#####", ".....", "....."}},
+      {1000000000000L, 1000000000000L, {"#####", "#####", "#####"}},
+      {0, LONG_MAX, {"#....", "#....", "#...."}},
+  };
+  for (const Case& c : cases) {
+    std::vector<float> data(15, 3.0f);
+    data[0] = D;
+    int status = -7;
+    gnaw_data_2d(data.data(), nullptr, 5, 3, D, DD, c.g1, c.g2, &status);
+    EXPECT_EQ(status, Success);
+    for (int r = 0; r < 3; ++r) {
+      std::string got;
+      for (int k = 0; k < 5; ++k) got += data[k + r * 5] == D ? '#' : '.';
+      EXPECT_EQ(got, c.rows[r]) << "gnaw " << c.g1 << "," << c.g2 << " row " << r;
+    }
+  }
 }
 
 TEST(Rebin, SumAverageDummiesAndVariances) {
