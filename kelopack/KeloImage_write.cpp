@@ -1,11 +1,11 @@
 // KeloImage: creating output images and writing them.
-#include <cmath>
 #include <cstdio>
 
 #include "kelopack/KeloError.h"
 #include "kelopack/KeloImage.h"
 #include "kelopack/KeloImage_internal.h"
 #include "wibpack/filename.h"
+#include "wibpack/ipol.h"
 #include "wibpack/wibio.h"
 
 using namespace kelo_image;
@@ -216,7 +216,7 @@ void WriteImage(CmdBlk* pcb, ImgBlk* ib, int blkno, ImgHeadBlk* ihb, int* pstatu
                h.ErrVal, h.Factor, h.Const, ib[blkno].Ave, 0, 0, debug, pstatus);
   if (*pstatus != Success) return;
 
-  if (std::fabs(h.Dummy.V) > std::fmax(h.DDummy.V, 0.1f))
+  if (DUMMYDEFINED(h.Dummy.V, h.DDummy.V))
     mark_float_2d(h.Data, h.Dim[1], h.Dim[2], h.Dummy.V, h.DDummy.V);
   if (h.VarDat) mark_float_2d(h.VarDat, h.Dim[1], h.Dim[2], -1.0f, 0.1f);
 

@@ -192,6 +192,33 @@ TEST_F(Writing, VarianceBlocksGoToTheNegativeMemory) {
   EXPECT_EQ(Numbers(Path("out.wib"), -1), std::vector<long>{1});  // the data themselves
 }
 
+// Written images carry the mark in their dummy pixels exactly when the
+// dummy is defined (|Dummy| > max(DDummy, 0.1), compared in double
+// precision like every other dummy test).
+TEST_F(Writing, DummiesAreMarkedWhenTheDummyIsDefined) {
+  struct Case {
+    float dummy, ddummy;
+    bool marked;
+  } cases[] = {{-1.0f, 0.1f, true}, {0.0f, 0.1f, false}, {0.1f, 0.05f, true}};
+  SetText(ib(0).Dim[1], "8");
+  SetText(ib(0).Dim[2], "2");
+  for (const Case& c : cases) {
+    int status = -7;
+    New(IO_New, 0, &status);
+    ASSERT_EQ(status, Success);
+    ihb_[0].Dummy.V = c.dummy;
+    ihb_[0].DDummy.V = c.ddummy;
+    for (int i = 0; i < 16; ++i) ihb_[0].Data[i] = c.dummy;
+    WriteAndClose(&status);
+    ASSERT_EQ(status, Success);
+    const std::vector<float> px = Pixels(Path("out.wib"), 1);
+    ASSERT_EQ(px.size(), 16u);
+    long changed = 0;
+    for (float v : px) changed += v != c.dummy;
+    EXPECT_EQ(changed > 0, c.marked) << c.dummy << " " << c.ddummy;
+  }
+}
+
 TEST_F(Writing, ProtectionDummyFileAndUncreatedImages) {
   int status = -7;
   // Nothing created: HeaderNotInitialized.
